@@ -41,11 +41,11 @@ bool parseRange(const std::string &header, qint64 size, qint64 *from, qint64 *to
     const QString h = QString::fromStdString(header).trimmed();
     if (!h.startsWith(QLatin1String("bytes="), Qt::CaseInsensitive))
         return true; // unknown unit: ignore as the standard allows
-    const QString spec = h.mid(6).section(QLatin1Char(','), 0, 0).trimmed();
-    const int dash = spec.indexOf(QLatin1Char('-'));
+    const QString first = h.mid(6).section(QLatin1Char(','), 0, 0).trimmed();
+    const int dash = first.indexOf(QLatin1Char('-'));
     if (dash < 0)
         return false;
-    const QString a = spec.left(dash).trimmed(), b = spec.mid(dash + 1).trimmed();
+    const QString a = first.left(dash).trimmed(), b = first.mid(dash + 1).trimmed();
     bool okA = false, okB = false;
     *ranged = true;
     if (a.isEmpty()) {
