@@ -40,7 +40,7 @@ private slots:
     void getWithoutQueryHasNoQuestionMark()
     {
         ScriptedHttpServer http;
-        http.answer(200, R"({"Code":0})");
+        http.answer(200, "{\"Code\":0}");
         VUrlRequest req;
         req.setRequest(0, QUrl(http.root() + "v1/user/info/islogin"), QString(), QString());
         const QJsonObject r = req.send();
@@ -54,7 +54,7 @@ private slots:
     void getAppendsQuery()
     {
         ScriptedHttpServer http;
-        http.answer(200, R"({"Code":0})");
+        http.answer(200, "{\"Code\":0}");
         VUrlRequest req;
         req.setRequest(0, QUrl(http.root() + "list"), "tok123", "a=1&b=x%20y&");
         req.send();
@@ -66,7 +66,7 @@ private slots:
     void postSendsQueryAsBody()
     {
         ScriptedHttpServer http;
-        http.answer(200, R"({"Code":0})");
+        http.answer(200, "{\"Code\":0}");
         VUrlRequest req;
         req.setRequest(1, QUrl(http.root() + "v1/wp/file/info"), QString(), "fileid=%E4%B8%AD&");
         req.send();
@@ -84,20 +84,26 @@ private slots:
         QTest::addColumn<QByteArray>("expected"); // compact JSON without customdata
         QTest::addColumn<int>("attempts");
 
-        QTest::newRow("plain") << 200 << QByteArray(R"({"Code":0,"Msg":"ok","data":{"n":1}})")
-                               << QByteArray(R"({"Code":0,"Msg":"ok","data":{"n":1}})") << 1;
+        QTest::newRow("plain") << 200 << QByteArray("{\"Code\":0,\"Msg\":\"ok\",\"data\":{\"n\":1}}")
+                               << QByteArray("{\"Code\":0,\"Msg\":\"ok\",\"data\":{\"n\":1}}") << 1;
         QTest::newRow("double slashes removed")
-            << 200 << QByteArray(R"({"Code":0,"Msg":"http://a//b"})") << QByteArray(R"({"Code":0,"Msg":"http:ab"})") << 1;
+            << 200 << QByteArray("{\"Code\":0,\"Msg\":\"http://a//b\"}") << QByteArray("{\"Code\":0,\"Msg\":\"http:ab\"}") << 1;
         QTest::newRow("array sent as string")
-            << 200 << QByteArray(R"({"Code":0,"data":"[{\"id\":\"7\"}]"})")
-            << QByteArray(R"({"Code":0,"data":[{"id":"7"}]})") << 1;
+            << 200 << QByteArray("{\"Code\":0,\"data\":\"[{\\\"id\\\":\\\"7\\\"}]\"}")
+            << QByteArray("{\"Code\":0,\"data\":[{\"id\":\"7\"}]}") << 1;
+        QTest::newRow("array string with unescaped quotes")
+            << 200 << QByteArray("{\"Code\":0,\"data\":\"[{\"id\":\"8\"}]\"}")
+            << QByteArray("{\"Code\":0,\"data\":[{\"id\":\"8\"}]}") << 1;
+        QTest::newRow("name starting with a bracket")
+            << 200 << QByteArray("{\"Code\":3,\"Msg\":\"no\",\"data\":{\"filename\":\"[1].txt\"}}")
+            << QByteArray("{\"Code\":3,\"Msg\":\"no\",\"data\":{\"filename\":\"[1].txt\"}}") << 1;
         QTest::newRow("not json") << 200 << QByteArray("<html>oops</html>") << QByteArray("{}") << 1;
         QTest::newRow("empty body") << 200 << QByteArray()
-                                    << QByteArray(R"({"Code":99,"Msg":"未知异常"})") << 1;
-        QTest::newRow("http 404") << 404 << QByteArray(R"({"Code":0})")
-                                  << QByteArray(R"({"Code":99,"Msg":"在服务器上找不到远程内容"})") << 3;
+                                    << QByteArray("{\"Code\":99,\"Msg\":\"未知异常\"}") << 1;
+        QTest::newRow("http 404") << 404 << QByteArray("{\"Code\":0}")
+                                  << QByteArray("{\"Code\":99,\"Msg\":\"在服务器上找不到远程内容\"}") << 3;
         QTest::newRow("http 500") << 500 << QByteArray("boom")
-                                  << QByteArray(R"({"Code":99,"Msg":"服务器遇到意外情况，导致无法完成请求"})") << 3;
+                                  << QByteArray("{\"Code\":99,\"Msg\":\"服务器遇到意外情况，导致无法完成请求\"}") << 3;
     }
 
     void replyBodies()
@@ -161,7 +167,7 @@ private slots:
         ScriptedHttpServer http;
         http.setHandler([](const ScriptedHttpServer::Request &) {
             ScriptedHttpServer::Response r;
-            r.body = R"({"Code":0,"Msg":"late"})";
+            r.body = "{\"Code\":0,\"Msg\":\"late\"}";
             r.delayMs = 60;
             return r;
         });
@@ -191,7 +197,7 @@ private slots:
     void userDataSelectsSignalOverload()
     {
         ScriptedHttpServer http;
-        http.answer(200, R"({"Code":0})");
+        http.answer(200, "{\"Code\":0}");
         VUrlRequest plain;
         plain.setRequest(0, QUrl(http.root() + "a"));
         QSignalSpy plainOne(&plain, QOverload<const QJsonObject &>::of(&VUrlRequest::signalResult));
@@ -214,7 +220,7 @@ private slots:
     void poolRunDeliversOnReceiverThread()
     {
         ScriptedHttpServer http;
-        http.answer(200, R"({"Code":0,"Msg":"pool"})");
+        http.answer(200, "{\"Code\":0,\"Msg\":\"pool\"}");
         QThreadPool pool;
         auto *req = new VUrlRequest;
         req->setRequest(0, QUrl(http.root() + "p"));
@@ -236,7 +242,7 @@ private slots:
     void logsCarryNoSecrets()
     {
         ScriptedHttpServer http;
-        http.answer(200, R"({"Code":0,"Msg":"ok","data":{"token":"SECRET-TOKEN-1","name":"x"}})");
+        http.answer(200, "{\"Code\":0,\"Msg\":\"ok\",\"data\":{\"token\":\"SECRET-TOKEN-1\",\"name\":\"x\"}}");
         QLoggingCategory::setFilterRules(QStringLiteral("orvel.*.debug=true"));
         captured.clear();
         previousHandler = qInstallMessageHandler(captureMessages);
