@@ -17,7 +17,7 @@
 
 #include "Api/api.h"
 #include "context/vglobalparameter.h"
-#include "records/registermetatypes.h"
+#include "records/metatypes.h"
 #include "request/vurlrequest.h"
 #include "transfer/vdownloadfile.h"
 #include "transfer/vtransferthrottle.h"
