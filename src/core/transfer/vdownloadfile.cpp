@@ -477,7 +477,8 @@ void VDownloadFile::releaseReply()
     if (!m_reply)
         return;
     m_reply->disconnect(this);
-    if (!m_reply->isFinished())
+    // A reply that already failed is over; aborting it again only warns.
+    if (m_reply->isRunning() && m_reply->error() == QNetworkReply::NoError)
         m_reply->abort();
     m_reply->deleteLater();
     m_reply = nullptr;
