@@ -1,6 +1,55 @@
-#include <QCoreApplication>
+#include "context/orvelcore.h"
+#include "context/vconfigs.h"
+#include "context/vglobalparameter.h"
+#include "utils/vutils.h"
+
+#include <QApplication>
+#include <QFile>
 #include <QTextStream>
 #include <cstring>
+
+namespace {
+
+// Steps 3 to 7 of start-up: crypto script, log file, addresses, edition,
+// style sheet. Missing resources are skipped without a message.
+void startUp(const QStringList &arguments)
+{
+    QFile script(QStringLiteral(":/js/crypto.txt"));
+    if (script.open(QIODevice::ReadOnly | QIODevice::Text))
+        VConfigs::instance()->setScript(QString::fromUtf8(script.readAll()));
+
+    const QString log = VUtils::dataDir() + QStringLiteral("/log.txt");
+    if (QFile::exists(log))
+        QFile::remove(log);
+
+    VGlobalParameter::instance()->setIsRlease(true);
+    // A deployment (or the local stand-in service) named without recompiling.
+    const QString root = VGlobalParameter::serverRootOverride(arguments);
+    if (!root.isEmpty())
+        VGlobalParameter::instance()->setServerRoot(root);
+
+    VConfigs::instance()->setEdition(0);
+
+    QFile qss(QStringLiteral(":/qss/default.qss"));
+    if (qss.open(QIODevice::ReadOnly)) {
+        QByteArray bytes = qss.readAll();
+        const int zero = bytes.indexOf('\0');
+        if (zero >= 0)
+            bytes.truncate(zero);
+        qApp->setStyleSheet(QString::fromLatin1(bytes));
+    }
+}
+
+// Steps 8 and 9: the login dialog, and the main window after a sign-in.
+// Returns the process exit code.
+int runSession(QApplication &app)
+{
+    Q_UNUSED(app);
+    // The login dialog and main window are not part of this build yet.
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -10,6 +59,12 @@ int main(int argc, char *argv[])
             return 0;
         }
     }
-    QCoreApplication app(argc, argv);
-    return 0;
+    // Both attributes only take effect when set before the application object
+    // exists (Qt ignores them, with a warning, afterwards).
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
+    QCoreApplication::setAttribute(Qt::AA_UseSoftwareOpenGL, true);
+    QApplication app(argc, argv);
+    initOrvelCore();
+    startUp(app.arguments());
+    return runSession(app);
 }

@@ -1,0 +1,7 @@
+#pragma once
+
+// Makes the core library's compiled-in resources (the crypto script) visible
+// and registers the record types for queued signals. A static library's
+// resources are not registered on their own: call this once, early, from the
+// program's main and from every test that uses them.
+void initOrvelCore();
