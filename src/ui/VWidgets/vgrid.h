@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QList>
+#include <QListWidgetItem>
+#include <QMetaType>
 #include <QWidget>
 
 class QCheckBox;
@@ -75,3 +77,5 @@ private:
     bool m_ctrlDown = false;
     bool m_aDown = false;
 };
+
+Q_DECLARE_METATYPE(QList<QListWidgetItem *>)
