@@ -2,7 +2,10 @@
 // name conflicts, cancellation and every kind of bad block.
 #include "testserver.h"
 
+#include <QHttpMultiPart>
 #include <QJsonArray>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -272,6 +275,39 @@ private slots:
                                           {{"filepath", folder}, {"filename", name}, {"filesize", size}, {"uptype", "0"}}, token);
         QVERIFY(r.value("Code").toInt() != 0);
         QVERIFY(!r.value("Msg").toString().isEmpty());
+    }
+
+    // The block form exactly as Qt's QHttpMultiPart builds it for the client.
+    void qtMultipartForm()
+    {
+        const QByteArray data = content(300000, 6);
+        const QString sha = TestServer::sha256Hex(data);
+        const Link l = link("/", "qt-form.bin", data.size());
+        auto *multi = new QHttpMultiPart(QHttpMultiPart::FormDataType);
+        QHttpPart file;
+        file.setHeader(QNetworkRequest::ContentDispositionHeader, QVariant("form-data; name=\"file\";filename=\"qt-form.bin\";"));
+        file.setBody(data);
+        multi->append(file);
+        const QList<QPair<QByteArray, QByteArray>> fields{{"evtid", l.evtid.toUtf8()}, {"md5", sha.toUtf8()},
+                                                          {"totalblocknum", "1"}, {"block", "0"},
+                                                          {"blocksize", QByteArray::number(l.blocksize)}};
+        for (const auto &f : fields) {
+            QHttpPart part;
+            part.setHeader(QNetworkRequest::ContentTypeHeader, QVariant("text/plain"));
+            part.setHeader(QNetworkRequest::ContentDispositionHeader, QVariant("form-data; name=\"" + f.first + "\";"));
+            part.setBody(f.second);
+            multi->append(part);
+        }
+        QNetworkAccessManager nam;
+        QNetworkRequest req(QUrl(l.upserver + "/v1/wp/file/Upload"));
+        req.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+        QNetworkReply *reply = nam.post(req, multi);
+        multi->setParent(reply);
+        QSignalSpy done(reply, &QNetworkReply::finished);
+        QVERIFY(done.wait(10000));
+        QCOMPARE(QJsonDocument::fromJson(reply->readAll()).object().value("Code").toInt(), 0);
+        delete reply;
+        QCOMPARE(server.stat("/1001/sharedisk/qt-form.bin").value("sha256").toString(), sha);
     }
 
     void studentMayNotUpload()
