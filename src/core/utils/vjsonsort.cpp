@@ -16,11 +16,14 @@
 
 // Why not QCollator::sortKey: each key is a separate heap object compared
 // through two pointers, which makes the comparison phase of a 100 000-entry
-// sort cache-bound. Here the same ICU sort keys live in one arena and every
-// entry carries an 8-byte big-endian prefix, so most comparisons are one
-// integer compare.
+// sort cache-bound. Here the same ICU sort keys (ICU is what QCollator runs
+// on) live in one arena and every entry carries the key's first 16 bytes, so
+// most comparisons are integer compares on data the sort moves anyway.
 
 namespace {
+
+constexpr int kTextWords = 2; // prefix words of a text key
+constexpr int kMaxWords = 4;  // two keys of either kind
 
 struct CollatorDeleter
 {
@@ -29,7 +32,8 @@ struct CollatorDeleter
 
 UCollator *threadCollator()
 {
-    // ICU collators are cheap to use but not to open; one per thread.
+    // Collators are cheap to use but not to open, and not to be shared
+    // between threads: one per thread.
     static thread_local std::unique_ptr<UCollator, CollatorDeleter> coll;
     static thread_local QString openedFor;
     const QString name = VJsonSort::collationLocale();
@@ -49,13 +53,14 @@ UCollator *threadCollator()
     return coll.get();
 }
 
-// One column of prepared keys.
+// The prepared keys of one column.
 struct Column
 {
     bool numeric = false;
     bool descending = false;
-    std::vector<uint64_t> prefix;  // order-preserving
-    std::vector<uint32_t> offset;  // text: start of the key in arena
+    int words = 1;                 // prefix words per entry
+    std::vector<uint64_t> prefix;  // words per entry, order-preserving
+    std::vector<uint32_t> offset;  // text: start of the whole key in arena
     std::vector<uint32_t> length;  // text: key bytes (terminating zero included)
     std::vector<uint8_t> arena;
 };
@@ -100,33 +105,47 @@ QString textOf(const QJsonValue &v)
     }
 }
 
-void addText(Column &c, const QString &s, UCollator *coll)
+void addText(Column &c, const QString &s, UCollator *coll, std::vector<uint8_t> &scratch)
 {
-    const size_t at = c.arena.size();
-    size_t room = 16 + static_cast<size_t>(s.size()) * 4;
-    c.arena.resize(at + room);
-    int32_t n = coll ? ucol_getSortKey(coll, reinterpret_cast<const UChar *>(s.utf16()), s.size(),
-                                       c.arena.data() + at, static_cast<int32_t>(room))
-                     : 0;
-    if (n > static_cast<int32_t>(room)) {
-        room = static_cast<size_t>(n);
-        c.arena.resize(at + room);
-        n = ucol_getSortKey(coll, reinterpret_cast<const UChar *>(s.utf16()), s.size(), c.arena.data() + at,
-                            static_cast<int32_t>(room));
+    const auto *chars = reinterpret_cast<const UChar *>(s.utf16());
+    int32_t n = 0;
+    if (coll) {
+        n = ucol_getSortKey(coll, chars, s.size(), scratch.data(), static_cast<int32_t>(scratch.size()));
+        if (n > static_cast<int32_t>(scratch.size())) {
+            scratch.resize(static_cast<size_t>(n));
+            n = ucol_getSortKey(coll, chars, s.size(), scratch.data(), n);
+        }
     }
     if (n <= 0) {
-        // No collator: a zero-length key (everything compares equal).
-        c.arena.resize(at + 1);
-        c.arena[at] = 0;
+        // No collator: an empty key (everything compares equal).
+        scratch[0] = 0;
         n = 1;
     }
-    c.arena.resize(at + static_cast<size_t>(n));
-    uint64_t p = 0;
-    for (int i = 0; i < 8; ++i)
-        p = (p << 8) | (i < n ? c.arena[at + static_cast<size_t>(i)] : 0);
-    c.prefix.push_back(p);
-    c.offset.push_back(static_cast<uint32_t>(at));
+    c.offset.push_back(static_cast<uint32_t>(c.arena.size()));
     c.length.push_back(static_cast<uint32_t>(n));
+    c.arena.insert(c.arena.end(), scratch.begin(), scratch.begin() + n);
+    for (int w = 0; w < kTextWords; ++w) {
+        uint64_t p = 0;
+        for (int i = w * 8; i < w * 8 + 8; ++i)
+            p = (p << 8) | (i < n ? scratch[static_cast<size_t>(i)] : 0);
+        c.prefix.push_back(p);
+    }
+}
+
+// A key's value; listings repeat one key layout, so the position found in
+// the previous object is tried first.
+QJsonValue lookup(const QJsonObject &obj, const QString &key, int &hint)
+{
+    if (hint >= 0 && hint < obj.size()) {
+        const auto it = obj.constBegin() + hint;
+        if (it.key() == key)
+            return it.value();
+    }
+    const auto it = obj.constFind(key);
+    if (it == obj.constEnd())
+        return QJsonValue(QJsonValue::Undefined);
+    hint = int(it - obj.constBegin());
+    return it.value();
 }
 
 // Keys of the elements [from, to) of the array.
@@ -135,27 +154,31 @@ std::vector<Column> buildRange(const QJsonArray &array, const std::vector<VJsonS
     const size_t n = static_cast<size_t>(to - from);
     std::vector<Column> cols(keys.size());
     UCollator *coll = nullptr;
+    std::vector<uint8_t> scratch(512);
     for (size_t k = 0; k < keys.size(); ++k) {
-        cols[k].numeric = keys[k].numeric;
-        cols[k].descending = keys[k].descending;
-        cols[k].prefix.reserve(n);
-        if (!keys[k].numeric) {
+        Column &c = cols[k];
+        c.numeric = keys[k].numeric;
+        c.descending = keys[k].descending;
+        c.words = c.numeric ? 1 : kTextWords;
+        c.prefix.reserve(n * static_cast<size_t>(c.words));
+        if (!c.numeric) {
             if (!coll)
                 coll = threadCollator();
-            cols[k].offset.reserve(n);
-            cols[k].length.reserve(n);
-            cols[k].arena.reserve(n * 24);
+            c.offset.reserve(n);
+            c.length.reserve(n);
+            c.arena.reserve(n * 32);
         }
     }
+    std::vector<int> hints(keys.size(), -1);
     // One pass over the elements for all keys.
     for (int i = from; i < to; ++i) {
         const QJsonObject obj = array.at(i).toObject();
         for (size_t k = 0; k < keys.size(); ++k) {
-            const QJsonValue v = obj.value(keys[k].name);
+            const QJsonValue v = lookup(obj, keys[k].name, hints[k]);
             if (cols[k].numeric)
                 cols[k].prefix.push_back(orderedBits(numberOf(v)));
             else
-                addText(cols[k], textOf(v), coll);
+                addText(cols[k], textOf(v), coll, scratch);
         }
     }
     return cols;
@@ -193,26 +216,57 @@ std::vector<Column> buildColumns(const QJsonArray &array, const std::vector<VJso
     return first;
 }
 
-// The sort moves compact entries: the key prefixes inline, the index to reach
-// the rest of a text key.
-struct Entry
-{
-    uint64_t p[2];
-    uint32_t idx;
-};
-
 inline int tailCompare(const Column &c, uint32_t a, uint32_t b)
 {
-    if (c.numeric)
-        return 0;
+    const uint32_t skip = kTextWords * 8;
     const uint32_t la = c.length[a], lb = c.length[b];
-    if (la > 8 && lb > 8) {
-        const int r = std::memcmp(c.arena.data() + c.offset[a] + 8, c.arena.data() + c.offset[b] + 8,
-                                  std::min(la, lb) - 8);
+    if (la > skip && lb > skip) {
+        const int r = std::memcmp(c.arena.data() + c.offset[a] + skip, c.arena.data() + c.offset[b] + skip,
+                                  std::min(la, lb) - skip);
         if (r != 0)
             return r;
     }
     return la == lb ? 0 : (la < lb ? -1 : 1);
+}
+
+// What the sort moves: the key prefixes inline (W words in all), the index to
+// reach the rest. Sized to the keys, since the merge passes move entries.
+template<int W>
+struct Entry
+{
+    uint64_t w[W];
+    uint32_t idx;
+};
+
+template<int W>
+std::vector<uint32_t> sortedOrder(const std::vector<Column> &cols, const std::vector<int> &first, size_t n)
+{
+    std::vector<Entry<W>> entries(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        Entry<W> &e = entries[i];
+        e.idx = i;
+        for (size_t k = 0; k < cols.size(); ++k)
+            for (int w = 0; w < cols[k].words; ++w)
+                e.w[first[k] + w] = cols[k].prefix[i * static_cast<size_t>(cols[k].words) + static_cast<size_t>(w)];
+    }
+    std::stable_sort(entries.begin(), entries.end(), [&](const Entry<W> &a, const Entry<W> &b) {
+        for (size_t k = 0; k < cols.size(); ++k) {
+            const Column &c = cols[k];
+            int r = 0;
+            for (int w = first[k]; w < first[k] + c.words && r == 0; ++w)
+                if (a.w[w] != b.w[w])
+                    r = a.w[w] < b.w[w] ? -1 : 1;
+            if (r == 0 && !c.numeric)
+                r = tailCompare(c, a.idx, b.idx);
+            if (r != 0)
+                return c.descending ? r > 0 : r < 0;
+        }
+        return false;
+    });
+    std::vector<uint32_t> order(n);
+    for (size_t i = 0; i < n; ++i)
+        order[i] = entries[i].idx;
+    return order;
 }
 
 QJsonArray sortBy(const QJsonArray &array, const std::vector<VJsonSort::Key> &keys)
@@ -220,28 +274,23 @@ QJsonArray sortBy(const QJsonArray &array, const std::vector<VJsonSort::Key> &ke
     if (array.size() < 2)
         return array;
     const std::vector<Column> cols = buildColumns(array, keys);
-    const size_t ncols = std::min<size_t>(cols.size(), 2);
-    std::vector<Entry> entries(static_cast<size_t>(array.size()));
-    for (uint32_t i = 0; i < entries.size(); ++i) {
-        entries[i].idx = i;
-        for (size_t k = 0; k < 2; ++k)
-            entries[i].p[k] = k < ncols ? cols[k].prefix[i] : 0;
+    std::vector<int> first(cols.size()); // first prefix word of each column
+    int used = 0;
+    for (size_t k = 0; k < cols.size(); ++k) {
+        first[k] = used;
+        used += cols[k].words;
     }
-    std::stable_sort(entries.begin(), entries.end(), [&cols, ncols](const Entry &a, const Entry &b) {
-        for (size_t k = 0; k < ncols; ++k) {
-            int r;
-            if (a.p[k] != b.p[k])
-                r = a.p[k] < b.p[k] ? -1 : 1;
-            else
-                r = tailCompare(cols[k], a.idx, b.idx);
-            if (r != 0)
-                return cols[k].descending ? r > 0 : r < 0;
-        }
-        return false;
-    });
+    const size_t n = static_cast<size_t>(array.size());
+    std::vector<uint32_t> order;
+    switch (used) {
+    case 1: order = sortedOrder<1>(cols, first, n); break;
+    case 2: order = sortedOrder<2>(cols, first, n); break;
+    case 3: order = sortedOrder<3>(cols, first, n); break;
+    default: order = sortedOrder<kMaxWords>(cols, first, n); break;
+    }
     QJsonArray out;
-    for (const Entry &e : entries)
-        out.append(array.at(static_cast<int>(e.idx)));
+    for (uint32_t i : order)
+        out.append(array.at(static_cast<int>(i)));
     return out;
 }
 
