@@ -1,0 +1,539 @@
+#include "DB/db_self.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlRecord>
+
+#include "context/vglobalparameter.h"
+#include "transfer/vglobalconnect.h"
+#include "utils/vutils.h"
+
+Q_LOGGING_CATEGORY(lcDbSelf, "orvel.db.self")
+
+namespace {
+
+const char *const kInitFailed = "数据库更新异常，请重启再试";
+
+// Opens the connection for one operation and closes it again on every path.
+class OpenDb
+{
+public:
+    explicit OpenDb(QSqlDatabase &db) : m_db(db) { m_ok = m_db.open(); }
+    ~OpenDb()
+    {
+        if (m_ok)
+            m_db.close();
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    QSqlDatabase &m_db;
+    bool m_ok = false;
+};
+
+} // namespace
+
+db_self *db_self::instance()
+{
+    static db_self *self = [] {
+        auto *s = new db_self(VGlobalParameter::instance()->userPath());
+        s->connectHub();
+        return s;
+    }();
+    return self;
+}
+
+db_self::db_self(const QString &userDir, QObject *parent) : QObject(parent), m_userDir(userDir)
+{
+    m_prefix = VUtils::uuid();
+    QDir().mkpath(m_userDir);
+    m_errorPath = m_userDir + QStringLiteral("/error.db");
+    m_settingPath = m_userDir + QStringLiteral("/setting.db");
+    m_synPath = m_userDir + QStringLiteral("/syn.db");
+    m_filePath = m_userDir + QStringLiteral("/file.db");
+
+    m_errorDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_prefix + QStringLiteral("error"));
+    m_errorDb.setDatabaseName(m_errorPath);
+    m_settingDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_prefix + QStringLiteral("setting"));
+    m_settingDb.setDatabaseName(m_settingPath);
+    m_synDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_prefix + QStringLiteral("syn"));
+    m_synDb.setDatabaseName(m_synPath);
+    m_fileDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_prefix + QStringLiteral("file"));
+    m_fileDb.setDatabaseName(m_filePath);
+
+    m_ready = initFileDb() && initSynDb();
+    if (!m_ready) {
+        m_initError = QString::fromUtf8(kInitFailed);
+        qCWarning(lcDbSelf) << "store set-up failed" << m_userDir;
+        QMetaObject::invokeMethod(this, [this] { emit signalInitError(m_initError); }, Qt::QueuedConnection);
+    }
+}
+
+db_self::~db_self()
+{
+    const QStringList names{m_errorDb.connectionName(), m_settingDb.connectionName(), m_synDb.connectionName(),
+                            m_fileDb.connectionName()};
+    m_errorDb = m_settingDb = m_synDb = m_fileDb = QSqlDatabase();
+    for (const QString &n : names)
+        QSqlDatabase::removeDatabase(n);
+}
+
+void db_self::connectHub()
+{
+    connect(VGlobalConnect::instance(), &VGlobalConnect::signalDbselfAddFiles, this, &db_self::addFiles,
+            Qt::UniqueConnection);
+}
+
+void db_self::reportError(const QString &text)
+{
+    qCWarning(lcDbSelf) << text;
+    emit VGlobalConnect::instance()->signalLayer_err(text, false);
+}
+
+bool db_self::initFileDb()
+{
+    OpenDb open(m_fileDb);
+    if (!open.ok()) {
+        qCWarning(lcDbSelf) << "file.db does not open" << m_fileDb.lastError().text();
+        return false;
+    }
+    QSqlQuery q(m_fileDb);
+    if (!q.exec(QStringLiteral(
+            "select count(*) as c from Sqlite_master where type ='table' and name in('log','version')"))
+        || !q.next()) {
+        qCWarning(lcDbSelf) << "file.db unreadable" << q.lastError().text();
+        return false;
+    }
+    if (q.value(0).toInt() < 2) {
+        m_fileDb.transaction();
+        QSqlQuery c(m_fileDb);
+        const bool ok = c.exec(QStringLiteral("CREATE TABLE [log]("
+                                              "[id] INTEGER PRIMARY KEY,"
+                                              "[fileid] TEXT,"
+                                              "[filename] TEXT,"
+                                              "[type] INT,"
+                                              "[status] INT,"
+                                              "[localpath] TEXT,"
+                                              "[serverpath] TEXT,"
+                                              "[error] TEXT,"
+                                              "[addtime] TEXT,"
+                                              "[md5] TEXT);"))
+                        && c.exec(QStringLiteral("CREATE TABLE [version]("
+                                                 "[version] TEXT NOT NULL UNIQUE);"))
+                        && c.exec(QStringLiteral("insert into version (version)values('1')"));
+        if (!ok) {
+            qCWarning(lcDbSelf) << "file.db schema failed" << c.lastError().text();
+            m_fileDb.rollback();
+            return false;
+        }
+        m_fileDb.commit();
+    }
+    upgradeFileDb(m_fileDb);
+    QSqlQuery v(m_fileDb);
+    return v.exec(QStringLiteral("select version from version")) && v.next();
+}
+
+int db_self::fileDbVersion()
+{
+    OpenDb open(m_fileDb);
+    if (!open.ok())
+        return -1;
+    QSqlQuery q(m_fileDb);
+    if (!q.exec(QStringLiteral("select version from version")) || !q.next())
+        return -1;
+    return q.value(0).toInt();
+}
+
+void db_self::upgradeFileDb(QSqlDatabase &db)
+{
+    struct Step
+    {
+        int from;
+        QStringList changes; // statements of the step
+        QString check;       // proves the change, empty = none
+        QString bump;        // moves the version on
+    };
+    const QList<Step> steps{
+        {1, {QStringLiteral("alter table log add [filesize] TEXT")}, QStringLiteral("select filesize from log limit 1"),
+         QStringLiteral("update version set version = 2")},
+        {2, {QStringLiteral("alter table log add [donetime] TEXT")}, QStringLiteral("select donetime from log limit 1"),
+         QStringLiteral("update version set version = 3")},
+        {3,
+         {QStringLiteral("alter table log add [evtid] TEXT"), QStringLiteral("alter table log add [block] int"),
+          QStringLiteral("alter table log add [upserver] TEXT")},
+         QStringLiteral("select evtid,block,upserver from log limit 1"), QStringLiteral("update version set version = 4")},
+        {4, {QStringLiteral("alter table log add [ismc] INT")}, QStringLiteral("select ismc from log limit 1"),
+         QStringLiteral("update version set version = 5")},
+        {5,
+         {QStringLiteral("CREATE TABLE [other]("
+                         "[value] TEXT ,"
+                         "[key] TEXT NOT NULL UNIQUE);")},
+         QString(), QStringLiteral("update version set version = 6")},
+        {6,
+         {QStringLiteral("CREATE INDEX [index1]"
+                         "ON [log]("
+                         "[fileid],  [localpath], [serverpath]);")},
+         QString(), QStringLiteral("update version set version = 7")},
+        {7, {QStringLiteral("alter table log add [isedit] INT")}, QStringLiteral("select isedit from log limit 1"),
+         QStringLiteral("update version set version = 8")},
+    };
+    for (const Step &s : steps) {
+        QSqlQuery v(db);
+        if (!v.exec(QStringLiteral("select version from version")) || !v.next())
+            return;
+        if (v.value(0).toInt() != s.from)
+            continue;
+        v.finish();
+        // A step is all or nothing: a failed check leaves the old version so
+        // the step is tried again at the next start.
+        db.transaction();
+        QSqlQuery q(db);
+        bool ok = true;
+        for (const QString &sql : s.changes) {
+            if (!q.exec(sql)) {
+                qCWarning(lcDbSelf) << "upgrade step" << s.from << q.lastError().text();
+                ok = false;
+                break;
+            }
+        }
+        if (ok && !s.check.isEmpty())
+            ok = q.exec(s.check);
+        if (ok)
+            ok = q.exec(s.bump);
+        q.finish();
+        if (ok) {
+            db.commit();
+            qCDebug(lcDbSelf) << "file.db upgraded from" << s.from;
+        } else {
+            db.rollback();
+        }
+    }
+}
+
+bool db_self::initSynDb()
+{
+    OpenDb open(m_synDb);
+    if (!open.ok()) {
+        qCWarning(lcDbSelf) << "syn.db does not open" << m_synDb.lastError().text();
+        return false;
+    }
+    QSqlQuery q(m_synDb);
+    if (!q.exec(QStringLiteral(
+            "select count(*) as c from Sqlite_master where type ='table' and name in('log','version','history')"))
+        || !q.next()) {
+        qCWarning(lcDbSelf) << "syn.db unreadable" << q.lastError().text();
+        return false;
+    }
+    if (q.value(0).toInt() >= 3)
+        return true;
+    q.finish();
+    m_synDb.transaction();
+    QSqlQuery c(m_synDb);
+    const bool ok = c.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS [log]("
+                                          "[id] TEXT PRIMARY KEY,"
+                                          "[dotime] TEXT,"
+                                          "[addusername] TEXT,"
+                                          "[fullpath] TEXT,"
+                                          "[fileid] TEXT,"
+                                          "[domsg] TEXT,"
+                                          "[dotype] INT,"
+                                          "[status] INT,"
+                                          "[errmsg] TEXT,"
+                                          "[owner] TEXT)"))
+                    && c.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS [index1]"
+                                             "ON [log]("
+                                             "[dotime],  [status],[owner]);"))
+                    && c.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS [history]("
+                                             "[id] TEXT PRIMARY KEY,"
+                                             "[dotime] TEXT,"
+                                             "[addusername] TEXT,"
+                                             "[localpath] TEXT,"
+                                             "[serverpath] TEXT,"
+                                             "[fileid] TEXT,"
+                                             "[dotype] INT,"
+                                             "[owner] TEXT,"
+                                             "[pid] TEXT,"
+                                             "[fileext] TEXT,"
+                                             "[isdir] INT,"
+                                             "[filesize] INT,"
+                                             "[md5] TEXT,"
+                                             "[filename] TEXT)"))
+                    && c.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS [version]("
+                                             "[version] TEXT NOT NULL UNIQUE);"))
+                    && c.exec(QStringLiteral("insert or ignore into version (version)values('1')"));
+    if (!ok) {
+        qCWarning(lcDbSelf) << "syn.db schema failed" << c.lastError().text();
+        m_synDb.rollback();
+        return false;
+    }
+    return m_synDb.commit();
+}
+
+M_db_file db_self::fromQuery(const QSqlQuery &q)
+{
+    return M_db_file(q.record());
+}
+
+QList<M_db_file> db_self::readList(const QString &sql, const QString &failText, bool resetStatus)
+{
+    QList<M_db_file> out;
+    OpenDb open(m_fileDb);
+    if (!open.ok()) {
+        reportError(failText);
+        return out;
+    }
+    QSqlQuery q(m_fileDb);
+    q.setForwardOnly(true);
+    if (!q.exec(sql)) {
+        qCWarning(lcDbSelf) << sql << q.lastError().text();
+        reportError(failText);
+        return out;
+    }
+    while (q.next()) {
+        M_db_file f = fromQuery(q);
+        if (resetStatus)
+            f.status = 0; // interrupted transfers come back as stopped
+        out.append(f);
+    }
+    return out;
+}
+
+QList<M_db_file> db_self::getDownloads()
+{
+    return readList(QStringLiteral("select * from log where status <> 99 and type = 1 order by id"),
+                    QStringLiteral("下载历史数据读取失败"), true);
+}
+
+QList<M_db_file> db_self::getUploads()
+{
+    return readList(QStringLiteral("select * from log where status <> 99 and type = 2 order by id"),
+                    QStringLiteral("上传历史数据读取失败"), true);
+}
+
+QList<M_db_file> db_self::getDone()
+{
+    return readList(QStringLiteral("select * from ( select * from log where status =99 order by donetime desc "
+                                   "limit 1000) order by donetime asc"),
+                    QStringLiteral("下载完成历史数据读取失败"), false);
+}
+
+M_db_file db_self::getFile(int id)
+{
+    OpenDb open(m_fileDb);
+    if (!open.ok())
+        return M_db_file();
+    QSqlQuery q(m_fileDb);
+    q.prepare(QStringLiteral("select * from log where id = ?"));
+    q.addBindValue(id);
+    if (q.exec() && q.next())
+        return fromQuery(q);
+    return M_db_file();
+}
+
+bool db_self::exec(const QString &sql, const QVariantList &values, const QString &failText)
+{
+    OpenDb open(m_fileDb);
+    if (!open.ok()) {
+        if (!failText.isEmpty())
+            reportError(failText);
+        return false;
+    }
+    m_fileDb.transaction();
+    QSqlQuery q(m_fileDb);
+    q.prepare(sql);
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        qCWarning(lcDbSelf) << sql << q.lastError().text();
+        m_fileDb.rollback();
+        if (!failText.isEmpty())
+            reportError(failText);
+        return false;
+    }
+    q.finish();
+    return m_fileDb.commit();
+}
+
+bool db_self::setDone(int id, const QString &filename, const QString &localpath)
+{
+    const bool ok = exec(QStringLiteral("update log set status = 99,donetime = ?,filename=?,localpath=? where id = ?"),
+                         {QString::number(QDateTime::currentMSecsSinceEpoch()), filename, localpath, id});
+    if (ok)
+        emit VGlobalConnect::instance()->signalNewFileForDone(getFile(id));
+    return ok;
+}
+
+bool db_self::setDoneMc(int id, int ismc)
+{
+    const bool ok = exec(QStringLiteral("update log set status = 99,donetime = ?,ismc = ? where id = ?"),
+                         {QString::number(QDateTime::currentMSecsSinceEpoch()), ismc, id});
+    if (ok)
+        emit VGlobalConnect::instance()->signalNewFileForDone(getFile(id));
+    return ok;
+}
+
+bool db_self::updateFile(const M_db_file &f)
+{
+    return exec(QStringLiteral("update log set fileid=?,filename=?,type=?,status=?,localpath=?,serverpath=?,error=?,"
+                               "md5=?,addtime=?,filesize=?,donetime=?,evtid=?,block=?,upserver=?,ismc=? where id =?"),
+                {f.fileid, f.filename, f.type, f.status, f.localpath, f.serverpath, f.error, f.md5,
+                 QString::number(f.addtime), QString::number(f.filesize), QString::number(f.donetime), f.evtid,
+                 f.block, f.upserver, f.ismc, f.id});
+}
+
+bool db_self::deleteFile(int id)
+{
+    return exec(QStringLiteral("delete from log where id in (?)"), {id});
+}
+
+bool db_self::deleteFiles(const QList<int> &ids)
+{
+    if (ids.isEmpty())
+        return true;
+    OpenDb open(m_fileDb);
+    if (!open.ok())
+        return false;
+    m_fileDb.transaction();
+    QSqlQuery q(m_fileDb);
+    q.prepare(QStringLiteral("delete from log where id = ?"));
+    QVariantList list;
+    for (int id : ids)
+        list << id;
+    q.addBindValue(list);
+    if (!q.execBatch()) {
+        qCWarning(lcDbSelf) << "delete failed" << q.lastError().text();
+        m_fileDb.rollback();
+        return false;
+    }
+    q.finish();
+    return m_fileDb.commit();
+}
+
+bool db_self::clearDoneRows()
+{
+    return exec(QStringLiteral("delete from log where status=99"), {});
+}
+
+bool db_self::clearDownloadRows()
+{
+    return exec(QStringLiteral("delete from log where type = 1 and  status<>99"), {});
+}
+
+bool db_self::clearUploadRows()
+{
+    return exec(QStringLiteral("delete from log where type = 2 and  status<>99"), {});
+}
+
+void db_self::vacuum()
+{
+    for (QSqlDatabase *db : {&m_fileDb, &m_synDb}) {
+        OpenDb open(*db);
+        if (!open.ok())
+            continue;
+        QSqlQuery q(*db);
+        if (!q.exec(QStringLiteral("vacuum")))
+            qCWarning(lcDbSelf) << "vacuum failed" << db->databaseName() << q.lastError().text();
+    }
+}
+
+int db_self::addFiles(QList<M_db_file> list, int index, bool islast)
+{
+    int added = 0;
+    if (list.isEmpty()) {
+        emit signalAddCount(index, 0, islast);
+        return 0;
+    }
+    {
+        OpenDb open(m_fileDb);
+        if (!open.ok()) {
+            reportError(QStringLiteral("加入下载队列失败"));
+            emit signalAddCount(index, 0, islast);
+            return 0;
+        }
+        const QString now = QString::number(QDateTime::currentMSecsSinceEpoch());
+        QVariantList fileid, filename, type, status, localpath, serverpath, error, md5, addtime, filesize, isedit;
+        for (const M_db_file &f : qAsConst(list)) {
+            fileid << f.fileid;
+            filename << f.filename;
+            type << f.type;
+            status << f.status;
+            localpath << f.localpath;
+            serverpath << f.serverpath;
+            error << f.error;
+            md5 << f.md5;
+            addtime << now;
+            filesize << QString::number(qint64(f.filesize));
+            isedit << (f.isedit ? 1 : 0);
+        }
+        m_fileDb.transaction();
+        QSqlQuery q(m_fileDb);
+        q.prepare(QStringLiteral("insert into log (fileid,filename,type,status,localpath,serverpath,error,md5,addtime,"
+                                 "filesize,isedit) values (?,?,?,?,?,?,?,?,?,?,?)"));
+        for (const QVariantList *col :
+             {&fileid, &filename, &type, &status, &localpath, &serverpath, &error, &md5, &addtime, &filesize, &isedit})
+            q.addBindValue(*col);
+        bool ok = q.execBatch();
+        qint64 first = 0;
+        QSet<int> dropped;
+        if (ok) {
+            QSqlQuery last(m_fileDb);
+            ok = last.exec(QStringLiteral("select id from log where rowid = last_insert_rowid()")) && last.next();
+            if (ok)
+                first = last.value(0).toLongLong() - list.size();
+        }
+        // New rows that repeat an unfinished older transfer are dropped.
+        const QString dupCondition = QStringLiteral(
+            "id>? and exists(select 1 from log b where a.fileid=b.fileid and a.localpath=b.localpath and "
+            "a.serverpath = b.serverpath  and a.type=b.type and b.status <> 99 and b.id<=?)");
+        if (ok) {
+            QSqlQuery sel(m_fileDb);
+            sel.prepare(QStringLiteral("select id from log a where ") + dupCondition);
+            sel.addBindValue(first);
+            sel.addBindValue(first);
+            ok = sel.exec();
+            while (ok && sel.next())
+                dropped.insert(sel.value(0).toInt());
+        }
+        if (ok && !dropped.isEmpty()) {
+            QSqlQuery del(m_fileDb);
+            del.prepare(QStringLiteral("delete from log where id in (select id from log a where ") + dupCondition
+                        + QStringLiteral(")"));
+            del.addBindValue(first);
+            del.addBindValue(first);
+            ok = del.exec();
+        }
+        q.finish();
+        if (!ok || !m_fileDb.commit()) {
+            qCWarning(lcDbSelf) << "batch insert failed" << q.lastError().text() << m_fileDb.lastError().text();
+            m_fileDb.rollback();
+            reportError(QStringLiteral("加入下载队列失败"));
+            emit signalAddCount(index, 0, islast);
+            return 0;
+        }
+        QList<M_db_file> kept;
+        kept.reserve(list.size());
+        for (int i = 0; i < list.size(); ++i) {
+            const int id = int(first) + i + 1;
+            if (dropped.contains(id))
+                continue;
+            M_db_file f = list.at(i);
+            f.id = id;
+            f.addtime = now.toLongLong();
+            kept.append(f);
+        }
+        added = kept.size();
+        if (!kept.isEmpty()) {
+            if (kept.first().type == 1)
+                emit VGlobalConnect::instance()->signalNewFileForDownload(kept);
+            else
+                emit VGlobalConnect::instance()->signalNewFileForUpload(kept);
+        }
+    }
+    vacuum();
+    emit signalAddCount(index, added, islast);
+    return added;
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+
+#include "records/m_db_file.h"
+
+// The signed-in user's local store: the transfer log (file.db, one row per
+// upload or download and a small key-value table) and the backup log
+// (syn.db). Every operation opens its file, works in a transaction and
+// closes it again. Lives on the GUI thread.
+class db_self : public QObject
+{
+    Q_OBJECT
+public:
+    // The store of the signed-in user (D/users/U/S), built on first use.
+    static db_self *instance();
+
+    // A store over the given user directory (the singleton uses the signed-in
+    // user's; tests and tools pass their own).
+    explicit db_self(const QString &userDir, QObject *parent = nullptr);
+    ~db_self() override;
+
+    // False when file.db or syn.db could not be opened or set up; the reason
+    // was reported through signalInitError.
+    bool isReady() const { return m_ready; }
+    QString initError() const { return m_initError; }
+    int fileDbVersion();
+
+    QList<M_db_file> getDownloads();
+    QList<M_db_file> getUploads();
+    QList<M_db_file> getDone();
+    M_db_file getFile(int id);
+    bool setDone(int id, const QString &filename, const QString &localpath);
+    bool setDoneMc(int id, int ismc);
+    bool updateFile(const M_db_file &file);
+    bool deleteFile(int id);
+    bool deleteFiles(const QList<int> &ids);
+    bool clearDoneRows();
+    bool clearDownloadRows();
+    bool clearUploadRows();
+    void vacuum();
+
+    QString filePath() const { return m_filePath; }
+    QString synPath() const { return m_synPath; }
+
+    // Connecting the hub after construction: the singleton does it itself.
+    void connectHub();
+
+public slots:
+    int addFiles(QList<M_db_file> list, int index, bool islast);
+
+signals:
+    void signalAddCount(int index, int result, bool islast);
+    // "数据库更新异常，请重启再试": the store could not be set up. Emitted
+    // queued, so a window that connects right after instance() still sees it.
+    void signalInitError(QString message);
+
+private:
+    bool initFileDb();
+    bool initSynDb();
+    void upgradeFileDb(QSqlDatabase &db);
+    QList<M_db_file> readList(const QString &sql, const QString &failText, bool resetStatus);
+    bool exec(const QString &sql, const QVariantList &values, const QString &failText = QString());
+    void reportError(const QString &text);
+    static M_db_file fromQuery(const QSqlQuery &q);
+
+    QSqlDatabase m_errorDb;
+    QSqlDatabase m_settingDb;
+    QSqlDatabase m_synDb;
+    QSqlDatabase m_fileDb;
+    QString m_userDir;
+    QString m_errorPath;
+    QString m_settingPath;
+    QString m_synPath;
+    QString m_filePath;
+    QString m_prefix; // connection-name prefix, unique per instance
+    bool m_ready = false;
+    QString m_initError;
+};

@@ -1,0 +1,96 @@
+#ifndef VURLREQUEST_H
+#define VURLREQUEST_H
+
+#include <QJsonObject>
+#include <QObject>
+#include <QRunnable>
+#include <QString>
+#include <QUrl>
+#include <QVariant>
+
+// One HTTP exchange with the servers. Every answer, failures included, comes
+// back as a JSON object in the common envelope: transport failures become
+// {"Code":99,"Msg":"..."}. The caller's context always returns under
+// "customdata".
+//
+// Asynchronous use: create with new and no parent, connect one signalResult
+// overload, hand it to Api::startApi (the pool runs and deletes it).
+// Synchronous use: a local object, call send() once.
+class VUrlRequest : public QObject, public QRunnable
+{
+    Q_OBJECT
+public:
+    explicit VUrlRequest(QObject *parent = nullptr);
+    ~VUrlRequest() override;
+
+    void setRequest(int method, const QUrl &url, const QString &token, const QString &query);
+    void setRequest(int method, const QUrl &url);
+    void setCustomData(int type, int wptype, const QString &msg, const QString &path);
+    void addCustomData(const QJsonObject &object);
+    void setUserData(const QVariant &value);
+
+    int method() const { return m_method; }
+    QUrl url() const { return m_url; }
+    QString query() const { return m_query; }
+    bool hasToken() const { return !m_token.isEmpty(); }
+    QJsonObject customData() const { return m_customdata; }
+    QVariant userData() const { return m_userData; }
+
+    // Replies whose payload is itself a secret (the sign-in token) are logged
+    // with their code only.
+    void setSensitiveReply(bool sensitive) { m_sensitiveReply = sensitive; }
+
+    // The progress tick: a request times out when one tick passes with neither
+    // an answer nor upload progress. 3000 ms unless changed; tests shorten it
+    // process-wide with setDefaultTickInterval.
+    void setTickInterval(int ms) { m_tickInterval = ms; }
+    int tickInterval() const { return m_tickInterval; }
+    static void setDefaultTickInterval(int ms);
+    static int defaultTickInterval();
+    static constexpr int kDefaultTickInterval = 3000;
+    static constexpr int kRetryDelay = 200;
+    static constexpr int kRetries = 2;
+
+    // Attempts made by the last send().
+    int attempts() const { return m_attempts; }
+
+    QJsonObject send();
+    void run() override;
+
+    // Reply text to object: the shared parser (which removes "//" and turns
+    // array strings into arrays), with a structural fallback where its
+    // textual repair yields no object.
+    static QJsonObject parseReply(const QString &text);
+
+    // The reply text of a transport failure.
+    static QString failureText(const QString &message);
+
+    // Log forms with secrets masked: password fields, tokens, "tk=".
+    static QString redactQuery(const QString &query);
+    static QString redactUrl(const QUrl &url);
+    static QJsonObject redactObject(const QJsonObject &object);
+
+signals:
+    void signalResult(const QJsonObject &result);
+    void signalResult(const QJsonObject &result, const QVariant &userData);
+    void signalTimeOut();
+
+public slots:
+    void setTimeOut();
+    void onUploadProgress(qint64 done, qint64 total);
+
+private:
+    int m_method = 0;
+    QUrl m_url;
+    QString m_token;
+    QString m_query;
+    bool m_timedOut = false;
+    bool m_progressed = false;
+    QJsonObject m_customdata;
+    QVariant m_userData;
+    bool m_sensitiveReply = false;
+    int m_tickInterval;
+    int m_attempts = 0;
+};
+
+#endif // VURLREQUEST_H

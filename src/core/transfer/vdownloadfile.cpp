@@ -1,0 +1,544 @@
+#include "transfer/vdownloadfile.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QNetworkAccessManager>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <memory>
+
+#include "request/vnetworkpolicy.h"
+#include "transfer/vtransferthrottle.h"
+#include "transfer/vtransfertimings.h"
+#include "utils/vnetworkerror.h"
+#include "utils/vutils.h"
+
+Q_LOGGING_CATEGORY(lcDownload, "orvel.transfer.download")
+
+namespace {
+
+constexpr qint64 kChunk = 256 * 1024;
+// Qt keeps at most this much unread data per reply, so a slow disk or a
+// speed limit pushes back on the connection instead of filling memory.
+constexpr qint64 kReadBuffer = 2 * 1024 * 1024;
+constexpr qint64 kReadBufferLimited = 64 * 1024;
+
+struct ContentRange
+{
+    bool ok = false;
+    bool unsatisfied = false; // "bytes */N"
+    qint64 first = 0, last = 0, total = 0;
+};
+
+ContentRange parseContentRange(const QByteArray &raw)
+{
+    ContentRange r;
+    static const QRegularExpression full(QStringLiteral("^\\s*bytes\\s+(\\d+)\\s*-\\s*(\\d+)\\s*/\\s*(\\d+)\\s*$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression star(QStringLiteral("^\\s*bytes\\s+\\*\\s*/\\s*(\\d+)\\s*$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QString text = QString::fromLatin1(raw);
+    auto m = full.match(text);
+    if (m.hasMatch()) {
+        bool a, b, c;
+        r.first = m.captured(1).toLongLong(&a);
+        r.last = m.captured(2).toLongLong(&b);
+        r.total = m.captured(3).toLongLong(&c);
+        r.ok = a && b && c && r.first <= r.last && r.last < r.total;
+        return r;
+    }
+    m = star.match(text);
+    if (m.hasMatch()) {
+        bool c;
+        r.total = m.captured(1).toLongLong(&c);
+        r.ok = c;
+        r.unsatisfied = true;
+    }
+    return r;
+}
+
+QString cleanFileName(QString name)
+{
+    name = name.trimmed();
+    if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))
+        name = name.mid(1, name.size() - 2);
+    // Only the last path element counts, whichever separator the server used.
+    const int cut = qMax(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+    if (cut >= 0)
+        name = name.mid(cut + 1);
+    QString out;
+    out.reserve(name.size());
+    for (const QChar c : qAsConst(name)) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == QLatin1Char(':') || c == QLatin1Char('*')
+            || c == QLatin1Char('?') || c == QLatin1Char('"') || c == QLatin1Char('<') || c == QLatin1Char('>')
+            || c == QLatin1Char('|'))
+            continue;
+        out.append(c);
+    }
+    out = out.trimmed();
+    while (out.endsWith(QLatin1Char('.')))
+        out.chop(1);
+    if (out.isEmpty() || out == QLatin1String(".") || out == QLatin1String(".."))
+        return QString();
+    return out;
+}
+
+} // namespace
+
+VDownloadFile::VDownloadFile(QObject *parent)
+    : QObject(parent), m_throttle(VTransferThrottle::download())
+{
+    setAutoDelete(false);
+    VTransferThrottle::followConfig();
+    m_stallTimer = new QTimer(this);
+    connect(m_stallTimer, &QTimer::timeout, this, &VDownloadFile::slotTimeout);
+    m_paceTimer = new QTimer(this);
+    m_paceTimer->setSingleShot(true);
+    connect(m_paceTimer, &QTimer::timeout, this, &VDownloadFile::pump);
+}
+
+VDownloadFile::~VDownloadFile()
+{
+    releaseReply();
+    closeTemp();
+}
+
+void VDownloadFile::setUrl(const QString &url) { m_url = url; }
+void VDownloadFile::setLocalPath(const QString &path) { m_localPath = path; }
+void VDownloadFile::setSuffixId(const QString &id)
+{
+    m_suffix = QStringLiteral(".orvelnetdisk.%1.download").arg(id);
+}
+void VDownloadFile::setAutoRename(bool on) { m_autoRename = on; }
+void VDownloadFile::setDeletePartial(bool on) { m_deletePartial = on; }
+
+QString VDownloadFile::fileNameFromDisposition(const QByteArray &value)
+{
+    // RFC 6266 extended form first: filename*=UTF-8''percent-encoded
+    static const QRegularExpression ext(QStringLiteral("filename\\*\\s*=\\s*([^';]*)'[^']*'([^;]*)"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression plain(QStringLiteral("filename\\s*=\\s*(\"[^\"]*\"|[^;]*)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QString text = QString::fromUtf8(value);
+    auto m = ext.match(text);
+    if (m.hasMatch()) {
+        const QString charset = m.captured(1).trimmed();
+        const QByteArray bytes = QByteArray::fromPercentEncoding(m.captured(2).trimmed().toLatin1());
+        const QString name = charset.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0
+                                 ? QString::fromUtf8(bytes)
+                                 : QString::fromLatin1(bytes);
+        const QString clean = cleanFileName(name);
+        if (!clean.isEmpty())
+            return clean;
+    }
+    m = plain.match(text);
+    if (m.hasMatch())
+        return cleanFileName(m.captured(1));
+    return QString();
+}
+
+void VDownloadFile::prepareRequest(QNetworkRequest &req, QNetworkAccessManager *nam) const
+{
+    // TLS follows the client's one policy (verified unless configured otherwise).
+    VNetworkPolicy::apply(req, nam);
+    req.setAttribute(QNetworkRequest::HttpPipeliningAllowedAttribute, true);
+    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+void VDownloadFile::run()
+{
+    m_finished = false;
+    m_doneBytes = 0;
+    m_segmentCount = 0;
+    m_totalSize = 0;
+    m_segmentNumber = 0;
+    m_probed = false;
+    m_stop = false;
+    m_running = true;
+    download(m_url, m_localPath);
+    m_finished = true;
+}
+
+bool VDownloadFile::probe(const QString &url)
+{
+    m_probeTimedOut = false;
+    std::unique_ptr<QNetworkAccessManager> namHolder(VNetworkPolicy::createManager());
+    QNetworkAccessManager &nam = *namHolder;
+    QNetworkRequest req{QUrl(url)};
+    prepareRequest(req, &nam);
+    req.setRawHeader("Range", QStringLiteral("bytes=%1-%2").arg(0).arg(1).toLatin1());
+    QNetworkReply *reply = nam.get(req);
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, this, &VDownloadFile::slotTimeout2);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // Headers are all the probe needs; a server that ignores Range would
+    // otherwise stream the whole file into memory here.
+    connect(reply, &QNetworkReply::metaDataChanged, &loop, &QEventLoop::quit);
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    connect(reply, &QNetworkReply::errorOccurred, &loop, &QEventLoop::quit);
+    connect(this, &VDownloadFile::signalContinue, &loop, &QEventLoop::quit);
+    timer.start(VTransferTimings::probeMs.load());
+    if (!reply->isFinished())
+        loop.exec();
+    timer.stop();
+
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QNetworkReply::NetworkError err = reply->error();
+    bool ok = false;
+    qint64 total = 0;
+    if (m_stop || m_probeTimedOut) {
+        qCDebug(lcDownload) << "probe ended" << (m_probeTimedOut ? "by time-out" : "by stop");
+    } else if (status == 206) {
+        const ContentRange cr = parseContentRange(reply->rawHeader("Content-Range"));
+        ok = cr.ok && !cr.unsatisfied && cr.first == 0 && cr.total > 0;
+        total = cr.total;
+    } else if (status == 200) {
+        // No range support: the length of the whole body is the size.
+        bool lenOk = false;
+        total = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&lenOk);
+        ok = lenOk && total >= 0;
+    } else if (status == 416) {
+        // "bytes */0": the file exists and is empty.
+        const ContentRange cr = parseContentRange(reply->rawHeader("Content-Range"));
+        ok = cr.ok && cr.unsatisfied && cr.total == 0;
+        total = 0;
+    } else {
+        qCDebug(lcDownload) << "probe failed" << status << err << reply->errorString();
+    }
+
+    if (ok && reply->hasRawHeader("Content-Disposition")) {
+        const QString name = fileNameFromDisposition(reply->rawHeader("Content-Disposition"));
+        if (!name.isEmpty()) {
+            const int slash = m_localPath.lastIndexOf(QLatin1Char('/'));
+            m_localPath = (slash >= 0 ? m_localPath.left(slash) : QStringLiteral(".")) + QLatin1Char('/') + name;
+        } else {
+            qCWarning(lcDownload) << "unsafe or empty file name ignored" << reply->rawHeader("Content-Disposition");
+        }
+    }
+    reply->disconnect(this);
+    reply->disconnect(&loop);
+    if (!reply->isFinished())
+        reply->abort();
+    delete reply;
+
+    if (!ok)
+        return false;
+    m_totalSize = total;
+    m_segmentCount = (total + m_segmentSize - 1) / m_segmentSize;
+    m_probed = true;
+    return true;
+}
+
+void VDownloadFile::download(const QString &url, const QString &localPath)
+{
+    Q_UNUSED(localPath)
+    while (m_running) {
+        m_stallTimer->stop();
+        if (!m_probed) {
+            if (!probe(url)) {
+                m_running = false;
+                if (!m_stop) {
+                    qCDebug(lcDownload) << "probe failed, segment count" << m_segmentCount;
+                    emit signalReplyError(m_probeTimedOut ? QStringLiteral("网络请求超时")
+                                                          : QStringLiteral("请求失败或文件不存在"));
+                }
+                break;
+            }
+        }
+        if (m_stop)
+            break;
+
+        const int slash = m_localPath.lastIndexOf(QLatin1Char('/'));
+        if (slash > 0)
+            QDir().mkpath(m_localPath.left(slash));
+        m_tmpPath = m_localPath + m_suffix;
+        QFileInfo tmpInfo(m_tmpPath);
+        m_doneBytes = tmpInfo.exists() ? tmpInfo.size() : 0;
+        if (m_doneBytes > m_totalSize) {
+            // Longer than the file on the server: it is not a prefix of it.
+            qCWarning(lcDownload) << "temporary file longer than the file, starting over" << m_tmpPath;
+            QFile::resize(m_tmpPath, 0);
+            m_doneBytes = 0;
+        }
+        if (m_doneBytes >= m_totalSize) {
+            // Everything is here (also an empty file, or a size just past a
+            // segment boundary): no request is left to make.
+            m_running = false;
+            emit signalDownloadProcess(m_totalSize, m_totalSize);
+            if (finalize())
+                emit signalReplyFinished(m_autoRename ? m_finalPath : QString());
+            break;
+        }
+
+        m_segmentNumber = qint32(m_doneBytes / m_segmentSize) + 1;
+        QString range;
+        qint64 last;
+        if (m_segmentNumber >= m_segmentCount) {
+            range = QStringLiteral("bytes=%1-").arg(m_doneBytes);
+            last = m_totalSize - 1;
+        } else {
+            last = qMin(m_segmentSize * m_segmentNumber, m_totalSize - 1);
+            range = QStringLiteral("bytes=%1-%2").arg(m_doneBytes).arg(m_segmentSize * m_segmentNumber);
+        }
+        m_expected = last - m_doneBytes + 1;
+        m_written = 0;
+        m_headersChecked = false;
+        m_replyDone = false;
+        m_segmentFailed = false;
+        m_timedOut = false;
+        m_progressed = false;
+
+        QNetworkAccessManager *nam = VNetworkPolicy::createManager();
+        QNetworkRequest req{QUrl(url)};
+        prepareRequest(req, nam);
+        req.setRawHeader("Range", range.toLatin1());
+        m_stallTimer->start(VTransferTimings::stallMs.load());
+        m_reply = nam->get(req);
+        m_reply->setReadBufferSize(m_throttle->isLimited() ? kReadBufferLimited : kReadBuffer);
+        connect(m_reply, &QNetworkReply::downloadProgress, this, &VDownloadFile::onDownLoadProgress);
+        connect(m_reply, &QNetworkReply::readyRead, this, &VDownloadFile::onReadyRead);
+        connect(m_reply, &QNetworkReply::finished, this, &VDownloadFile::onFinished);
+        connect(m_reply, &QNetworkReply::errorOccurred, this, &VDownloadFile::onError);
+        QEventLoop loop;
+        connect(this, &VDownloadFile::signalContinue, &loop, &QEventLoop::quit);
+        loop.exec();
+        m_stallTimer->stop();
+        m_paceTimer->stop();
+        releaseReply();
+        closeTemp();
+        delete nam;
+    }
+
+    m_stallTimer->stop();
+    qCDebug(lcDownload) << "发送停止信号" << m_tmpPath;
+    if (m_deletePartial) {
+        qCDebug(lcDownload) << "删除文件" << m_tmpPath;
+        QFile::remove(m_tmpPath.isEmpty() ? m_localPath + m_suffix : m_tmpPath);
+        m_deletePartial = false;
+    }
+    emit signalIsStop();
+}
+
+bool VDownloadFile::checkSegmentHeaders()
+{
+    m_headersChecked = true;
+    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status == 206) {
+        const ContentRange cr = parseContentRange(m_reply->rawHeader("Content-Range"));
+        if (!cr.ok || cr.unsatisfied || cr.first != m_doneBytes || cr.total != m_totalSize) {
+            qCWarning(lcDownload) << "asked from" << m_doneBytes << "got" << m_reply->rawHeader("Content-Range");
+            fail(cr.ok && cr.total != m_totalSize ? QStringLiteral("服务器上的文件已变化，请重新下载")
+                                                  : QStringLiteral("服务器返回的数据范围与请求不符"));
+            return false;
+        }
+        m_expected = qMin(m_expected, cr.last - cr.first + 1);
+        return true;
+    }
+    if (status == 200) {
+        // The server ignored the range and sends the whole file: start over
+        // from byte 0 rather than append it to what is already here.
+        qCWarning(lcDownload) << "range ignored by the server, starting over at 0";
+        closeTemp();
+        m_tmpFile.setFileName(m_tmpPath);
+        if (!m_tmpFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            emit signalReplyError(QStringLiteral("文件写入错误"));
+            stopWorkByThread();
+            return false;
+        }
+        m_doneBytes = 0;
+        m_expected = m_totalSize;
+        m_segmentNumber = qint32(m_segmentCount);
+        return true;
+    }
+    // Error statuses arrive through onError.
+    return false;
+}
+
+void VDownloadFile::onReadyRead()
+{
+    m_progressed = true;
+    pump();
+}
+
+void VDownloadFile::pump()
+{
+    if (!m_reply || m_segmentFailed)
+        return;
+    if (!m_headersChecked && !checkSegmentHeaders()) {
+        m_segmentFailed = true;
+        return;
+    }
+    if (m_reply->bytesAvailable() > 0) {
+        if (!m_tmpFile.isOpen()) {
+            m_tmpFile.setFileName(m_tmpPath);
+            if (!m_tmpFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
+                emit signalReplyError(QStringLiteral("文件写入错误"));
+                stopWorkByThread();
+                return;
+            }
+        }
+        if (m_chunk.size() < kChunk)
+            m_chunk.resize(int(kChunk));
+        while (m_reply && m_reply->bytesAvailable() > 0) {
+            const qint64 room = m_expected - m_written;
+            if (room <= 0) {
+                // More than was asked for: never let it into the file.
+                m_reply->read(m_reply->bytesAvailable());
+                break;
+            }
+            qint64 want = qMin(qMin(m_reply->bytesAvailable(), kChunk), room);
+            want = m_throttle->tryAcquire(want);
+            if (want <= 0) {
+                m_paceTimer->start(m_throttle->msUntilAvailable());
+                break;
+            }
+            const qint64 n = m_reply->read(m_chunk.data(), want);
+            if (n <= 0)
+                break;
+            if (m_tmpFile.write(m_chunk.constData(), n) != n) {
+                emit signalReplyError(QStringLiteral("文件写入错误"));
+                stopWorkByThread();
+                return;
+            }
+            m_written += n;
+        }
+        m_tmpFile.flush();
+        m_progressed = true;
+        emit signalDownloadProcess(m_doneBytes + m_written, m_totalSize);
+    }
+    if (m_reply && m_replyDone && m_reply->bytesAvailable() == 0)
+        finishSegment();
+}
+
+void VDownloadFile::onDownLoadProgress(qint64 received, qint64 total)
+{
+    Q_UNUSED(received)
+    Q_UNUSED(total)
+    m_progressed = true;
+}
+
+void VDownloadFile::onFinished()
+{
+    m_replyDone = true;
+    pump();
+}
+
+void VDownloadFile::finishSegment()
+{
+    qCDebug(lcDownload) << "阶段下载结束" << m_segmentNumber << m_segmentCount;
+    closeTemp();
+    if (m_reply && m_reply->error() != QNetworkReply::NoError) {
+        emit signalReplyError(networkErrorText(int(m_reply->error())));
+        m_stop = true;
+    } else if (m_written < m_expected) {
+        // The connection ended early without an error: keep the prefix and let
+        // the next pass ask for the rest.
+        qCWarning(lcDownload) << "segment short by" << (m_expected - m_written);
+        if (m_written == 0) {
+            emit signalReplyError(QStringLiteral("服务器返回的数据不完整"));
+            m_stop = true;
+        }
+    }
+    stopWork();
+}
+
+bool VDownloadFile::finalize()
+{
+    QString target = m_tmpPath.left(m_tmpPath.lastIndexOf(m_suffix));
+    if (!QFile::exists(m_tmpPath)) {
+        QFile f(m_tmpPath);
+        if (!f.open(QIODevice::WriteOnly)) {
+            emit signalReplyError(QStringLiteral("文件写入错误"));
+            return false;
+        }
+    }
+    if (m_autoRename) {
+        target = VUtils::freeFileName(target);
+    } else if (QFile::exists(target) && !QFile::remove(target)) {
+        emit signalReplyError(QStringLiteral("文件重命名失败"));
+        return false;
+    }
+    if (!QFile::rename(m_tmpPath, target)) {
+        emit signalReplyError(QStringLiteral("文件重命名失败"));
+        return false;
+    }
+    m_finalPath = target;
+    return true;
+}
+
+void VDownloadFile::releaseReply()
+{
+    if (!m_reply)
+        return;
+    m_reply->disconnect(this);
+    // A reply that already failed is over; aborting it again only warns.
+    if (m_reply->isRunning() && m_reply->error() == QNetworkReply::NoError)
+        m_reply->abort();
+    m_reply->deleteLater();
+    m_reply = nullptr;
+}
+
+void VDownloadFile::closeTemp()
+{
+    if (m_tmpFile.isOpen()) {
+        m_tmpFile.flush();
+        m_tmpFile.close();
+    }
+}
+
+void VDownloadFile::stopWork()
+{
+    if (m_reply && (m_reply->isRunning() || m_reply->error() != QNetworkReply::NoError))
+        releaseReply();
+    closeTemp();
+    if (m_stop)
+        m_running = false;
+    emit signalContinue();
+}
+
+void VDownloadFile::stopWorkByThread()
+{
+    qCDebug(lcDownload) << "收到停止信号" << m_tmpPath;
+    m_stop = true;
+    stopWork();
+}
+
+void VDownloadFile::fail(const QString &message)
+{
+    emit signalReplyError(message);
+    stopWorkByThread();
+}
+
+void VDownloadFile::onError(QNetworkReply::NetworkError code)
+{
+    if (!m_reply)
+        return;
+    // Keep what already arrived: it is a valid prefix of the file.
+    if (!m_segmentFailed && m_headersChecked)
+        pump();
+    m_segmentFailed = true;
+    emit signalReplyError(networkErrorText(int(code)));
+    stopWorkByThread();
+}
+
+void VDownloadFile::slotTimeout()
+{
+    if (m_progressed) {
+        m_progressed = false;
+        return;
+    }
+    m_timedOut = true;
+    stopWorkByThread();
+    emit signalReplyError(QStringLiteral("网络超时"));
+}
+
+void VDownloadFile::slotTimeout2()
+{
+    m_probeTimedOut = true;
+}

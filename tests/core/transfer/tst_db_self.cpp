@@ -1,0 +1,228 @@
+// The transfer log store: schema and upgrades, the duplicate rule of a batch,
+// the list queries, and a store that cannot be opened.
+
+#include <QDateTime>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "DB/db_self.h"
+#include "records/metatypes.h"
+#include "transfer/vglobalconnect.h"
+
+namespace {
+
+M_db_file rec(int type, const QString &fileid, const QString &local, const QString &server)
+{
+    M_db_file f;
+    f.type = type;
+    f.fileid = fileid;
+    f.filename = fileid + QStringLiteral(".bin");
+    f.localpath = local;
+    f.serverpath = server;
+    f.filesize = 5000000000LL; // above 32 bits
+    return f;
+}
+
+// Builds a file.db at version 3, the way an old client left it.
+void makeVersion3(const QString &path)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v3"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("CREATE TABLE [log]([id] INTEGER PRIMARY KEY,[fileid] TEXT,[filename] TEXT,"
+                                      "[type] INT,[status] INT,[localpath] TEXT,[serverpath] TEXT,[error] TEXT,"
+                                      "[addtime] TEXT,[md5] TEXT, [filesize] TEXT, [donetime] TEXT)")));
+        QVERIFY(q.exec(QStringLiteral("CREATE TABLE [version]([version] TEXT NOT NULL UNIQUE)")));
+        QVERIFY(q.exec(QStringLiteral("insert into version (version) values('3')")));
+        QVERIFY(q.exec(QStringLiteral("insert into log (fileid,filename,type,status,localpath,serverpath,filesize) "
+                                      "values ('old','old.txt',1,0,'/l/old.txt','/s/',"
+                                      "'12')")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("v3"));
+}
+
+} // namespace
+
+class TestDbSelf : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        registerMetaTypes();
+    }
+
+    void freshSchemaIsCurrent()
+    {
+        QTemporaryDir dir;
+        db_self store(dir.path());
+        QVERIFY(store.isReady());
+        QCOMPARE(store.fileDbVersion(), 8);
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("syn.db"))));
+        // A second start over the same files changes nothing.
+        db_self again(dir.path());
+        QVERIFY(again.isReady());
+        QCOMPARE(again.fileDbVersion(), 8);
+    }
+
+    void upgradeFromVersion3()
+    {
+        QTemporaryDir dir;
+        makeVersion3(dir.filePath(QStringLiteral("file.db")));
+        db_self store(dir.path());
+        QVERIFY(store.isReady());
+        QCOMPARE(store.fileDbVersion(), 8);
+        const QList<M_db_file> downs = store.getDownloads();
+        QCOMPARE(downs.size(), 1);
+        QCOMPARE(downs.first().fileid, QStringLiteral("old"));
+        QCOMPARE(downs.first().filesize, qint64(12));
+        // The new columns exist and round-trip.
+        M_db_file f = downs.first();
+        f.evtid = QStringLiteral("e1");
+        f.block = 7;
+        f.upserver = QStringLiteral("http://u");
+        f.ismc = 1;
+        QVERIFY(store.updateFile(f));
+        const M_db_file back = store.getFile(f.id);
+        QCOMPARE(back.evtid, QStringLiteral("e1"));
+        QCOMPARE(back.block, 7);
+        QCOMPARE(back.upserver, QStringLiteral("http://u"));
+    }
+
+    void duplicateRule()
+    {
+        QTemporaryDir dir;
+        db_self store(dir.path());
+        QSignalSpy counts(&store, &db_self::signalAddCount);
+        QSignalSpy downs(VGlobalConnect::instance(), &VGlobalConnect::signalNewFileForDownload);
+        QSignalSpy ups(VGlobalConnect::instance(), &VGlobalConnect::signalNewFileForUpload);
+
+        const M_db_file d = rec(1, QStringLiteral("f1"), QStringLiteral("/l/a"), QStringLiteral("/s/a"));
+        QCOMPARE(store.addFiles({d}, 3, false), 1);
+        QCOMPARE(counts.last(), (QVariantList{3, 1, false}));
+        QCOMPARE(downs.size(), 1);
+        const auto added = downs.last().first().value<QList<M_db_file>>();
+        QCOMPARE(added.size(), 1);
+        QVERIFY(added.first().id > 0);
+        QCOMPARE(store.getFile(added.first().id).filesize, qint64(5000000000LL));
+
+        // The same unfinished download again: nothing added.
+        QCOMPARE(store.addFiles({d}, 4, true), 0);
+        QCOMPARE(counts.last(), (QVariantList{4, 0, true}));
+        QCOMPARE(store.getDownloads().size(), 1);
+
+        // A batch mixing a repeat with a new one keeps only the new one, with
+        // the id the store gave it.
+        const M_db_file other = rec(1, QStringLiteral("f2"), QStringLiteral("/l/b"), QStringLiteral("/s/b"));
+        QCOMPARE(store.addFiles({d, other}, 5, true), 1);
+        const auto kept = downs.last().first().value<QList<M_db_file>>();
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(kept.first().fileid, QStringLiteral("f2"));
+        QCOMPARE(store.getFile(kept.first().id).fileid, QStringLiteral("f2"));
+
+        // The same paths as an upload are another transfer.
+        QCOMPARE(store.addFiles({rec(2, QStringLiteral("f1"), QStringLiteral("/l/a"), QStringLiteral("/s/a"))}, 0, true),
+                 1);
+        QCOMPARE(ups.size(), 1);
+        QCOMPARE(store.getUploads().size(), 1);
+
+        // Once finished, the same download may be added again.
+        QVERIFY(store.setDone(added.first().id, QStringLiteral("a"), QStringLiteral("/l/a")));
+        QCOMPARE(store.addFiles({d}, 0, true), 1);
+        QCOMPARE(store.addFiles({}, 9, true), 0);
+        QCOMPARE(counts.last(), (QVariantList{9, 0, true}));
+    }
+
+    void listsAndDeletes()
+    {
+        QTemporaryDir dir;
+        db_self store(dir.path());
+        QList<M_db_file> batch;
+        for (int i = 0; i < 5; ++i) {
+            M_db_file f = rec(1, QStringLiteral("x%1").arg(i), QStringLiteral("/l/%1").arg(i), QStringLiteral("/s/"));
+            f.status = 1; // running when the client went down
+            batch << f;
+        }
+        QCOMPARE(store.addFiles(batch, 0, true), 5);
+        const QList<M_db_file> downs = store.getDownloads();
+        QCOMPARE(downs.size(), 5);
+        for (const M_db_file &f : downs)
+            QCOMPARE(f.status, 0); // come back as stopped
+        QVERIFY(store.deleteFiles({downs[0].id, downs[2].id, downs[4].id}));
+        QCOMPARE(store.getDownloads().size(), 2);
+        QVERIFY(store.deleteFile(downs[1].id));
+        QCOMPARE(store.getDownloads().size(), 1);
+        QVERIFY(store.clearDownloadRows());
+        QCOMPARE(store.getDownloads().size(), 0);
+    }
+
+    void doneShowsNewest1000()
+    {
+        QTemporaryDir dir;
+        db_self store(dir.path());
+        QList<M_db_file> batch;
+        for (int i = 0; i < 1200; ++i)
+            batch << rec(2, QStringLiteral("d%1").arg(i), QStringLiteral("/l/%1").arg(i), QStringLiteral("/s/"));
+        QCOMPARE(store.addFiles(batch, 0, true), 1200);
+        {
+            // Finished at distinct times: row i at 1e12 + i.
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("done"));
+            db.setDatabaseName(store.filePath());
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec(QStringLiteral("update log set status = 99, donetime = 1000000000000 + id")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("done"));
+        const QList<M_db_file> done = store.getDone();
+        QCOMPARE(done.size(), 1000);
+        QCOMPARE(done.first().fileid, QStringLiteral("d200"));
+        QCOMPARE(done.last().fileid, QStringLiteral("d1199"));
+        QVERIFY(done.first().donetime < done.last().donetime);
+        QVERIFY(store.clearDoneRows());
+        QCOMPARE(store.getDone().size(), 0);
+    }
+
+    // A store that cannot be set up says so through a signal and keeps
+    // working as an empty store, never crashing.
+    void unusableStore_data()
+    {
+        QTest::addColumn<bool>("corrupt");
+        QTest::newRow("corrupt file.db") << true;
+        QTest::newRow("file.db is not a file") << false;
+    }
+    void unusableStore()
+    {
+        QFETCH(bool, corrupt);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("file.db"));
+        if (corrupt) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(8192, '\x5a'));
+        } else {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("file.db")));
+        }
+        QSignalSpy layer(VGlobalConnect::instance(), &VGlobalConnect::signalLayer_err);
+        db_self store(dir.path());
+        QSignalSpy init(&store, &db_self::signalInitError);
+        QVERIFY(!store.isReady());
+        QVERIFY(init.wait(2000));
+        QCOMPARE(init.first().first().toString(), QStringLiteral("数据库更新异常，请重启再试"));
+        QCOMPARE(store.getUploads().size(), 0);
+        QCOMPARE(store.addFiles({rec(1, QStringLiteral("a"), QStringLiteral("/a"), QStringLiteral("/s"))}, 0, true), 0);
+        QVERIFY(layer.size() >= 2);
+        QCOMPARE(layer.last().first().toString(), QStringLiteral("加入下载队列失败"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDbSelf)
+#include "tst_db_self.moc"
