@@ -174,9 +174,10 @@ QTime VUtils::secondsToTime(int seconds)
 
 namespace {
 // Arrays that the service sends as strings ("[...]") become arrays. Done on
-// the parsed document rather than on the text: a textual "\"[" -> "[" also
+// the parsed document where the text parses: a textual "\"[" -> "[" also
 // hits names that merely start with "[" and, for arrays of objects, leaves
 // escaped quotes behind, and either way the whole reply failed to parse.
+// The textual repair remains for replies that only parse after it.
 QJsonValue repairArrays(const QJsonValue &v, int depth);
 
 QJsonObject repairObject(const QJsonObject &o, int depth)
@@ -221,9 +222,19 @@ QJsonDocument parseRepaired(const QString &text)
 {
     QString s = text;
     s.remove(QStringLiteral("//"));
-    QJsonDocument doc = QJsonDocument::fromJson(s.toUtf8());
+    QJsonParseError err{};
+    QJsonDocument doc = QJsonDocument::fromJson(s.toUtf8(), &err);
+    if (err.error != QJsonParseError::NoError) {
+        // An array pasted into the reply between quotes, its own quotes not
+        // escaped: only the textual repair makes such a reply parse.
+        if (!mayHoldArrayText(s))
+            return QJsonDocument();
+        s.replace(QStringLiteral("\"["), QStringLiteral("["));
+        s.replace(QStringLiteral("]\""), QStringLiteral("]"));
+        return QJsonDocument::fromJson(s.toUtf8());
+    }
     // Most replies carry no array text: skip the walk for them.
-    if (doc.isNull() || !mayHoldArrayText(s))
+    if (!mayHoldArrayText(s))
         return doc;
     if (doc.isObject())
         return QJsonDocument(repairObject(doc.object(), 0));

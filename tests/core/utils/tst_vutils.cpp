@@ -138,6 +138,13 @@ private slots:
         QCOMPARE(list.at(1).toObject().value("filename").toString(), QStringLiteral("[x]"));
     }
 
+    void jsonArrayPastedBetweenQuotes()
+    {
+        // Not JSON as sent; parses once the quotes around the array go.
+        const QJsonObject o = VUtils::toJsonObject(QStringLiteral("{\"Code\":0,\"data\":\"[{\"id\":\"8\"}]\"}"));
+        QCOMPARE(o.value("data").toArray().at(0).toObject().value("id").toString(), QString("8"));
+    }
+
     void jsonRepairsPlainQuotes()
     {
         const QJsonObject o = VUtils::toJsonObject(QStringLiteral("{\"data\":\"[1,2,3]\"}"));
