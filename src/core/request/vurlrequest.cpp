@@ -176,8 +176,9 @@ QJsonObject VUrlRequest::send()
         }
 
         QEventLoop loop;
+        // finished() always follows errorOccurred(); waiting for it leaves
+        // the reply complete, so it is never aborted after its error.
         connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit, Qt::DirectConnection);
-        connect(reply, &QNetworkReply::errorOccurred, &loop, &QEventLoop::quit, Qt::DirectConnection);
         connect(this, &VUrlRequest::signalTimeOut, &loop, &QEventLoop::quit, Qt::DirectConnection);
         connect(reply, &QNetworkReply::uploadProgress, this, &VUrlRequest::onUploadProgress,
                 Qt::DirectConnection);
@@ -191,7 +192,8 @@ QJsonObject VUrlRequest::send()
         const bool failed = (error != QNetworkReply::NoError) || m_timedOut;
         if (failed && attemptsLeft-- > 0) {
             reply->disconnect();
-            reply->abort();
+            if (reply->isRunning())
+                reply->abort();
             QThread::msleep(kRetryDelay);
             reply = nullptr;
             manager.reset(); // takes the reply with it
