@@ -193,6 +193,25 @@ bool signIn(const QString &user, const QString &password, const QString &school)
     return true;
 }
 
+// The address the uploaded file can be fetched from (for benchmarks that
+// download it again); best effort.
+void printDownloadUrl(const QString &folder, const QString &name)
+{
+    Api *api = Api::instance();
+    QString path = folder;
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    const QJsonObject info = api->startApiSync(Api::file_infobypath, Api::params_file_infobypath(path + name));
+    const QString fileid = Api::getInfoFile(Api::getData(info).toObject()).id;
+    const QJsonObject link = api->startApiSync(Api::act_GetDownLoadLink);
+    const QJsonValue msg = link.value(QStringLiteral("Msg"));
+    const QString base = Api::getUpserver(msg.isObject() ? msg.toObject() : Api::getData(link).toObject());
+    if (fileid.isEmpty() || base.isEmpty())
+        return;
+    out(QStringLiteral("fileid %1").arg(fileid));
+    out(QStringLiteral("download_url %1").arg(VUtils::downloadUrl(base, fileid, api->token())));
+}
+
 int runUpload(const QCommandLineParser &p)
 {
     const QString server = p.value(QStringLiteral("server"));
@@ -240,6 +259,19 @@ int runUpload(const QCommandLineParser &p)
         evtid = data.value(QStringLiteral("evtid")).toVariant().toString();
         upserver = Api::getUpserver(data);
         out(QStringLiteral("event %1 on %2").arg(evtid, upserver));
+        if (p.isSet(QStringLiteral("register-only"))) {
+            // For reference tools that post the blocks themselves.
+            int bs = 0, n = 0;
+            VUploadFile::blockLayout(info.size(), bs, n);
+            out(QStringLiteral("token %1").arg(api->token()));
+            out(QStringLiteral("evtid %1").arg(evtid));
+            out(QStringLiteral("upserver %1").arg(upserver));
+            out(QStringLiteral("md5 %1").arg(digest));
+            out(QStringLiteral("blocksize %1").arg(bs));
+            out(QStringLiteral("totalblocknum %1").arg(n));
+            out(QStringLiteral("status_url %1").arg(api->url(Api::act_GetActStatus)));
+            return 0;
+        }
         VUrlRequest chk;
         api->prepare(&chk, Api::file_ChkMD5, Api::params_file_ChkMD5(evtid, digest), upserver);
         r = chk.send();
@@ -296,6 +328,7 @@ int runUpload(const QCommandLineParser &p)
         return 1;
     }
     out(QStringLiteral("uploaded %1 to %2").arg(info.fileName(), to));
+    printDownloadUrl(to, info.fileName());
     out(QStringLiteral("sha256 %1").arg(digest));
     out(QStringLiteral("bytes %1").arg(info.size()));
     out(QStringLiteral("seconds %1").arg(seconds, 0, 'f', 3));
@@ -336,6 +369,7 @@ int main(int argc, char **argv)
          QStringLiteral("N")},
         {QStringLiteral("evtid"), QStringLiteral("Upload event to resume."), QStringLiteral("E")},
         {QStringLiteral("upserver"), QStringLiteral("Upload server of that event."), QStringLiteral("URL")},
+        {QStringLiteral("register-only"), QStringLiteral("Register the upload, print its parameters and stop.")},
         {QStringLiteral("limit-kbps"), QStringLiteral("Speed limit in KB/s."), QStringLiteral("N")},
     });
     p.process(app);
