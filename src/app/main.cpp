@@ -2,6 +2,10 @@
 #include "context/vconfigs.h"
 #include "context/vglobalparameter.h"
 #include "utils/vutils.h"
+#include "Api/api.h"
+#include "login/vlogin.h"
+#include "main/vmain.h"
+#include "main/vrestart.h"
 
 #include <QApplication>
 #include <QFile>
@@ -44,9 +48,25 @@ void startUp(const QStringList &arguments)
 // Returns the process exit code.
 int runSession(QApplication &app)
 {
-    Q_UNUSED(app);
-    // The login dialog and main window are not part of this build yet.
-    return 0;
+    // A lost sign-in restarts into the login dialog with the same server.
+    Api::instance()->setRestartHandler([](const QString &) {
+        static bool started = false;
+        if (started)
+            return;
+        started = true;
+        VRestart::start();
+        QCoreApplication::quit();
+    });
+    auto *login = new VLogin;
+    const int result = login->exec();
+    delete login;
+    if (result != QDialog::Accepted)
+        return 0;
+    auto *window = new VMain;
+    window->show();
+    const int code = app.exec();
+    delete window;
+    return code;
 }
 
 } // namespace

@@ -91,7 +91,7 @@ void VGlobalConnect::slotWpActResult(QJsonObject reply)
     QString bz = data.value(QStringLiteral("bz")).toString();
     if (bz.isEmpty())
         bz = custom.value(QStringLiteral("bz")).toString();
-    if (bz == QLatin1String("upload") && message == QLatin1String("服务器遇到意外情况，导致无法完成请求"))
+    if (bz == QLatin1String("upload") && message == QStringLiteral("服务器遇到意外情况，导致无法完成请求"))
         emit signalLayer_err(QStringLiteral("文件夹数过多"), false);
     VGlobalParameter::instance()->setIsUploadPreparing(false);
 }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+
+class QToolButton;
+
+// The view switch: list or icon view, and the detail pane shown or collapsed.
+class VShousuoBar : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit VShousuoBar(QWidget *parent = nullptr);
+    bool isShitu() const { return m_shitu; }
+    bool isShousuo() const { return m_shousuo; }
+
+signals:
+    void signalIsShitu(bool iconView);
+    void signalIsShousuo(bool collapsed);
+
+public slots:
+    void on_toolButton_clicked();
+    void on_toolButton_2_clicked();
+
+private:
+    void refresh();
+    bool m_shitu = false;
+    bool m_shousuo = false;
+    QToolButton *m_view;
+    QToolButton *m_pane;
+};
