@@ -20,6 +20,11 @@
 namespace {
 constexpr qint64 MiB5 = 5242880;
 const QString kUpload = QStringLiteral("/v1/wp/file/Upload");
+#ifdef ORVEL_TRANSFER_BIN
+const char *const kTool = ORVEL_TRANSFER_BIN;
+#else
+const char *const kTool = nullptr;
+#endif
 }
 
 class TestUpload : public QObject
@@ -359,52 +364,54 @@ private slots:
     }
 
     // The driver is killed after a stored block; a new worker resumes there.
-    void resumeAfterKill()
-    {
-#ifndef ORVEL_TRANSFER_BIN
-        QSKIP("orvel-transfer is not built");
-#else
-        const qint64 size = 3 * MiB5 + 99;
-        const QString name = QStringLiteral("killed.bin");
-        const QString local = makeLocal(name, size);
-        QProcess proc;
-        proc.setProcessChannelMode(QProcess::MergedChannels);
-        proc.start(QStringLiteral(ORVEL_TRANSFER_BIN),
-                   {QStringLiteral("upload"), QStringLiteral("--server"), m_server.rootUrl(), QStringLiteral("--user"),
-                    QStringLiteral("demo"), QStringLiteral("--password"), QStringLiteral("demo123"),
-                    QStringLiteral("--file"), local, QStringLiteral("--to"), QStringLiteral("/"),
-                    QStringLiteral("--limit-kbps"), QStringLiteral("4096")});
-        QVERIFY(proc.waitForStarted());
-        QByteArray output;
-        Event ev;
-        int block = 0;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                output += proc.readAll();
-                const QRegularExpression evRe(QStringLiteral("event (\\S+) on (\\S+)"));
-                const auto m = evRe.match(QString::fromUtf8(output));
-                if (m.hasMatch())
-                    ev = {m.captured(1), m.captured(2)};
-                const int at = output.indexOf("block 1 stored");
-                if (at >= 0)
-                    block = 1;
-                return block > 0 || proc.state() == QProcess::NotRunning;
-            }(),
-            20000);
-        QCOMPARE(block, 1);
-        proc.kill();
-        proc.waitForFinished();
-        QVERIFY(!ev.evtid.isEmpty());
-        QVERIFY(storedSha(name).isEmpty());
-        Run run(newWorker(ev, local, block));
-        run.start();
-        QTRY_VERIFY_WITH_TIMEOUT(run.stopped, 20000);
-        QCOMPARE(run.errors, QStringList());
-        QVERIFY(run.complete);
-        QCOMPARE(storedSha(name), fileSha256(local));
-#endif
-    }
+    void resumeAfterKill();
 };
+
+void TestUpload::resumeAfterKill()
+{
+    if (!kTool)
+        QSKIP("orvel-transfer is not built");
+    const qint64 size = 3 * MiB5 + 99;
+    const QString name = QStringLiteral("killed.bin");
+    const QString local = makeLocal(name, size);
+    QProcess proc;
+    proc.setProcessChannelMode(QProcess::MergedChannels);
+    proc.start(QString::fromLocal8Bit(kTool),
+               {QStringLiteral("upload"), QStringLiteral("--server"), m_server.rootUrl(), QStringLiteral("--user"),
+                QStringLiteral("demo"), QStringLiteral("--password"), QStringLiteral("demo123"),
+                QStringLiteral("--file"), local, QStringLiteral("--to"), QStringLiteral("/"),
+                QStringLiteral("--limit-kbps"), QStringLiteral("4096")});
+    QVERIFY(proc.waitForStarted());
+    QByteArray output;
+    Event ev;
+    int block = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            output += proc.readAll();
+            const QRegularExpression evRe(QStringLiteral("event (\\S+) on (\\S+)"));
+            const auto m = evRe.match(QString::fromUtf8(output));
+            if (m.hasMatch()) {
+                ev.evtid = m.captured(1);
+                ev.upserver = m.captured(2);
+            }
+            const int at = output.indexOf("block 1 stored");
+            if (at >= 0)
+                block = 1;
+            return block > 0 || proc.state() == QProcess::NotRunning;
+        }(),
+        20000);
+    QCOMPARE(block, 1);
+    proc.kill();
+    proc.waitForFinished();
+    QVERIFY(!ev.evtid.isEmpty());
+    QVERIFY(storedSha(name).isEmpty());
+    Run run(newWorker(ev, local, block));
+    run.start();
+    QTRY_VERIFY_WITH_TIMEOUT(run.stopped, 20000);
+    QCOMPARE(run.errors, QStringList());
+    QVERIFY(run.complete);
+    QCOMPARE(storedSha(name), fileSha256(local));
+}
 
 QTEST_GUILESS_MAIN(TestUpload)
 #include "tst_vuploadfile.moc"
