@@ -16,8 +16,10 @@
 #include <cstdio>
 
 #include "Api/api.h"
+#include "context/orvelcore.h"
+#include "context/vconfigs.h"
 #include "context/vglobalparameter.h"
-#include "records/metatypes.h"
+#include "records/m_config.h"
 #include "request/vurlrequest.h"
 #include "transfer/vdownloadfile.h"
 #include "transfer/vtransferthrottle.h"
@@ -85,10 +87,22 @@ private:
     qint64 m_total = 0;
 };
 
+// A limit goes through the settings record, as the settings dialog's would.
 void applyLimit(const QCommandLineParser &p, VTransferThrottle *t)
 {
-    if (p.isSet(QStringLiteral("limit-kbps")))
-        t->setLimit(p.value(QStringLiteral("limit-kbps")).toLongLong() * 1024);
+    if (!p.isSet(QStringLiteral("limit-kbps")))
+        return;
+    const int kbps = p.value(QStringLiteral("limit-kbps")).toInt();
+    M_config *c = M_config::instance();
+    if (t == VTransferThrottle::upload()) {
+        c->Transfer_isupload = kbps > 0;
+        c->Transfer_speed_upload = kbps;
+    } else {
+        c->Transfer_isdownload = kbps > 0;
+        c->Transfer_speed_download = kbps;
+    }
+    VTransferThrottle::followConfig();
+    VTransferThrottle::applyConfig();
 }
 
 int runDownload(const QCommandLineParser &p)
@@ -343,7 +357,11 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("OrvelNetdisk"));
-    registerMetaTypes();
+    initOrvelCore();
+    // The sign-on password travels encrypted by the crypto script.
+    QFile script(QStringLiteral(":/js/crypto.txt"));
+    if (script.open(QIODevice::ReadOnly | QIODevice::Text))
+        VConfigs::instance()->setScript(QString::fromUtf8(script.readAll()));
 
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
