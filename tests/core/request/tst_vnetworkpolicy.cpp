@@ -136,17 +136,6 @@ private slots:
         QVERIFY2(captured.join('\n').contains("verification is OFF"), qPrintable(captured.join('\n')));
     }
 
-    void configurationPerMode()
-    {
-        const QSslConfiguration strict = VNetworkPolicy::sslConfiguration(false, QString());
-        QCOMPARE(strict.peerVerifyMode(), QSslSocket::VerifyPeer);
-        QCOMPARE(strict.protocol(), QSsl::SecureProtocols);
-        const QSslConfiguration loose = VNetworkPolicy::sslConfiguration(true, QString());
-        QCOMPARE(loose.peerVerifyMode(), QSslSocket::VerifyNone);
-        const QSslConfiguration withCa = VNetworkPolicy::sslConfiguration(false, m_certs.filePath("a-ca.pem"));
-        QCOMPARE(withCa.caCertificates().size(), strict.caCertificates().size() + 1);
-    }
-
     void aManagerKeepsItsMode()
     {
         // A manager made while verification was on never sends unverified
