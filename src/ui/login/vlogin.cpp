@@ -64,6 +64,13 @@ VLogin::VLogin(QWidget *parent) : VAlertDialog(parent), ui(new Ui::VLogin)
     resize(573, 345);
     VFrameless::setup(this);
     ui->stackedWidget->setCurrentWidget(ui->page);
+    for (QLineEdit *e : {ui->txt_username, ui->txt_password}) {
+        e->ensurePolished();
+        QPalette pal = e->palette();
+        pal.setColor(QPalette::PlaceholderText, QColor(0xAA, 0xAA, 0xAA));
+        e->setPalette(pal);
+    }
+    ui->txt_username->setFocus();
 
     mapper = new QSignalMapper(this);
     connect(mapper, &QSignalMapper::mappedWidget, this, &VLogin::OpenFolder2);
