@@ -310,6 +310,8 @@ void VLogin::slotGetUserList(const QJsonArray &arr)
         if (first) {
             first = false;
             firstAccountButton = nameButton;
+            if (m_keepForm)
+                continue;
             UserInfo::instance()->logintype = o.value(QStringLiteral("logintype")).toInt();
             UserInfo::instance()->schoolid = o.value(QStringLiteral("danweiid")).toString().toInt();
         }
@@ -319,6 +321,8 @@ void VLogin::slotGetUserList(const QJsonArray &arr)
         return;
     }
     placeAccountList();
+    if (m_keepForm)
+        return;
     OpenFolder2(firstAccountButton);
     if (autoLoginAllowed && UserInfo::instance()->logintype == 2) {
         autoLoginRunning = true;
@@ -344,8 +348,12 @@ void VLogin::OpenFolder2(QWidget *w)
     if (w->property("z").toInt() != 0) {
         db_setting::instance()->removeUser(w->property("username").toString());
         // rebuilt later: the clicked button belongs to the list being rebuilt
-        QMetaObject::invokeMethod(this, [this] { slotGetUserList(db_setting::instance()->getAll()); },
-                                  Qt::QueuedConnection);
+        // and without touching the form, which keeps what the user typed
+        QMetaObject::invokeMethod(this, [this] {
+            m_keepForm = true;
+            slotGetUserList(db_setting::instance()->getAll());
+            m_keepForm = false;
+        }, Qt::QueuedConnection);
         return;
     }
     {
