@@ -3,6 +3,7 @@
 #include "auth.h"
 #include "disk.h"
 #include "http.h"
+#include "control.h"
 #include "json.h"
 #include "service.h"
 
@@ -178,7 +179,7 @@ void updateJson(Call &c)
 void clientFiles(Call &c)
 {
     // "/client/<path>": files of the data folder's client directory.
-    const QString rel = QString::fromStdString(c.rawPath).section(QLatin1Char('/'), 2, -1, QString::SectionSkipEmpty);
+    const QString rel = QString::fromStdString(c.rawPath).section(QLatin1Char('/'), 1, -1, QString::SectionSkipEmpty);
     const QStringList segs = rel.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString &seg : segs) {
         if (seg == QLatin1String("..") || seg == QLatin1String(".")) {
@@ -261,6 +262,23 @@ void serveFile(Call &c, const QString &fsPath, qint64 size, const QString &conte
                 ::close(*fd);
             *fd = -1;
         });
+}
+
+void annotateRangeError(const httplib::Request &req, httplib::Response &res)
+{
+    // The library refuses a Range header it cannot parse before any handler
+    // runs; name the size as a 416 should, when the caller may know it.
+    if (res.status != 416 || res.has_header("Content-Range"))
+        return;
+    const std::string path = normalisePath(req.path);
+    if (path != "/web/download/file" && path != "/web/preview/file")
+        return;
+    Session s;
+    const QVariantMap f = disk::byId(QString::fromStdString(req.get_param_value("fileid")).toLongLong());
+    if (!auth::lookup(QString::fromStdString(req.get_param_value("tk")), &s) || f.isEmpty()
+        || f.value("schoolid").toLongLong() != s.schoolid || f.value("deleted").toInt())
+        return;
+    res.set_header("Content-Range", "bytes */" + std::to_string(f.value("size").toLongLong()));
 }
 
 void registerRoutes(Router &r)

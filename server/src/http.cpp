@@ -1,5 +1,6 @@
 #include "http.h"
 
+#include "download.h"
 #include "json.h"
 #include "service.h"
 
@@ -225,6 +226,11 @@ int HttpServer::start(const std::string &host, int port)
         t_start = std::chrono::steady_clock::now();
         return httplib::Server::HandlerResponse::Unhandled;
     });
+    s.set_error_handler(httplib::Server::HandlerWithResponse(
+        [](const httplib::Request &req, httplib::Response &res) {
+            download::annotateRangeError(req, res);
+            return httplib::Server::HandlerResponse::Unhandled;
+        }));
     const int idx = m_index;
     s.set_logger([idx](const httplib::Request &req, const httplib::Response &res) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t_start).count();

@@ -5,6 +5,7 @@
 #include "disk.h"
 #include "http.h"
 #include "json.h"
+#include "multipart.h"
 #include "service.h"
 
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QRegularExpression>
 
 #include <fcntl.h>
+#include <strings.h>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -370,7 +372,9 @@ void uploadBlock(Call &c)
         QStringLiteral("SELECT MAX(u.blocksize) FROM uploads u JOIN acts a ON a.id=u.evtid WHERE a.status=0 AND u.server=?"),
         {c.server}).toLongLong();
     cap = size_t(std::max<qint64>(qint64(cap), maxOpen));
-    if (!c.req.is_multipart_form_data()) {
+    const std::string type = c.req.get_header_value("Content-Type");
+    const std::string boundary = MultipartParser::boundaryOf(type);
+    if (type.find("multipart/form-data") == std::string::npos || boundary.empty()) {
         std::string sink;
         c.readBody(&sink, 0);
         c.reply(1, QStringLiteral("分块须以 multipart/form-data 提交"));
@@ -378,28 +382,40 @@ void uploadBlock(Call &c)
     }
     const size_t announced = size_t(std::max<long long>(0, std::atoll(c.req.get_header_value("Content-Length").c_str())));
     blockData.reserve(std::min(cap, announced));
-    if (c.reader) {
-        (*c.reader)(
-            [&](const httplib::MultipartFormData &part) {
-                current = part.name;
-                inFile = !part.filename.empty() || part.name == "file";
-                if (!inFile)
-                    fields[QString::fromStdString(current)].clear();
-                return true;
-            },
-            [&](const char *data, size_t len) {
-                if (inFile) {
-                    if (blockData.size() + len > cap)
-                        tooLarge = true;
-                    else
-                        blockData.append(data, len);
-                } else {
-                    std::string &f = fields[QString::fromStdString(current)];
-                    if (f.size() + len <= 4096)
-                        f.append(data, len);
-                }
-                return true;
-            });
+    MultipartParser parser(
+        boundary,
+        [&](const std::string &name, const std::string &filename) {
+            current = name;
+            inFile = !filename.empty() || name == "file";
+            if (!inFile)
+                fields[QString::fromStdString(current)].clear();
+        },
+        [&](const char *data, size_t len) {
+            if (inFile) {
+                if (blockData.size() + len > cap)
+                    tooLarge = true;
+                else
+                    blockData.append(data, len);
+            } else {
+                std::string &f = fields[QString::fromStdString(current)];
+                if (f.size() + len <= 4096)
+                    f.append(data, len);
+            }
+        });
+    // The library would parse multipart bodies itself, and its parser rejects
+    // the client's part headers; hide the type so the raw body comes through.
+    for (auto &h : const_cast<httplib::Request &>(c.req).headers) {
+        if (strcasecmp(h.first.c_str(), "Content-Type") == 0)
+            h.second = "application/octet-stream";
+    }
+    if (c.reader)
+        (*c.reader)([&](const char *data, size_t len) {
+            parser.feed(data, len);
+            return true;
+        });
+    if (!parser.finished()) {
+        c.reply(1, QStringLiteral("分块表单格式错误"));
+        return;
     }
     for (auto it = fields.begin(); it != fields.end(); ++it)
         c.params.insert(it.key(), QString::fromStdString(it.value()));

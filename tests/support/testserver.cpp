@@ -289,22 +289,7 @@ QString TestServer::uploadFile(const QString &token, const QString &folder, cons
         const qint64 bs = qint64(d.value("blocksize").toDouble());
         const qint64 total = qint64(d.value("totalblocknum").toDouble());
         for (qint64 b = 0; b < qMax<qint64>(total, 1); ++b) {
-            const QByteArray block = content.mid(int(b * bs), int(bs));
-            QByteArray boundary = "orveltestboundary";
-            QByteArray body = "--" + boundary + "\r\nContent-Disposition: form-data; name=\"file\";filename=\"" + name.toUtf8()
-                + "\";\r\n\r\n" + block + "\r\n";
-            const QList<QPair<QByteArray, QByteArray>> fields{{"evtid", evtid.toUtf8()},
-                                                              {"md5", sha.toUtf8()},
-                                                              {"totalblocknum", QByteArray::number(total)},
-                                                              {"block", QByteArray::number(b)},
-                                                              {"blocksize", QByteArray::number(bs)}};
-            for (const auto &f : fields)
-                body += "--" + boundary + "\r\nContent-Type: text/plain\r\nContent-Disposition: form-data; name=\"" + f.first
-                    + "\";\r\n\r\n" + f.second + "\r\n";
-            body += "--" + boundary + "--\r\n";
-            const Reply r = request(QStringLiteral("POST"), up + QStringLiteral("/v1/wp/file/Upload"), body,
-                                    {{"Authorization", "Bearer " + token.toUtf8()},
-                                     {"Content-Type", "multipart/form-data; boundary=" + boundary}});
+            const Reply r = postBlock(up, token, evtid, sha, total, b, bs, content.mid(int(b * bs), int(bs)));
             if (r.json.value("Code").toInt() != 0)
                 return fail(r.json.isEmpty() ? QStringLiteral("HTTP %1").arg(r.status) : r.json.value("Msg").toString());
         }
@@ -314,6 +299,26 @@ QString TestServer::uploadFile(const QString &token, const QString &folder, cons
     if (result.value("code").toInt() != 0 || act.isEmpty())
         return fail(act.isEmpty() ? QStringLiteral("upload event did not finish") : result.value("msg").toString());
     return result.value("fileid").toString();
+}
+
+TestServer::Reply TestServer::postBlock(const QString &upserver, const QString &token, const QString &evtid,
+                                        const QString &md5, qint64 totalblocknum, qint64 block, qint64 blocksize,
+                                        const QByteArray &data) const
+{
+    const QByteArray boundary = "orveltestboundary7MA4YWxkTrZu0gW";
+    QByteArray body = "--" + boundary + "\r\nContent-Disposition: form-data; name=\"file\";filename=\"block.bin\";\r\n\r\n"
+        + data + "\r\n";
+    const QList<QPair<QByteArray, QByteArray>> fields{{"evtid", evtid.toUtf8()},
+                                                      {"md5", md5.toUtf8()},
+                                                      {"totalblocknum", QByteArray::number(totalblocknum)},
+                                                      {"block", QByteArray::number(block)},
+                                                      {"blocksize", QByteArray::number(blocksize)}};
+    for (const auto &f : fields)
+        body += "--" + boundary + "\r\nContent-Type: text/plain\r\nContent-Disposition: form-data; name=\"" + f.first
+            + "\";\r\n\r\n" + f.second + "\r\n";
+    body += "--" + boundary + "--\r\n";
+    return request(QStringLiteral("POST"), upserver + QStringLiteral("/v1/wp/file/Upload"), body,
+                   {{"Authorization", "Bearer " + token.toUtf8()}, {"Content-Type", "multipart/form-data; boundary=" + boundary}});
 }
 
 bool TestServer::addFault(const QString &path, const QString &kind, qint64 value, int times, const QJsonObject &extra) const

@@ -128,6 +128,10 @@ public:
                      bool post = true) const;
     // Polls "v1/wp/act/GetActStatus" until the act reports status 99; answers the act record.
     QJsonObject waitAct(const QString &token, const QString &actId, int timeoutMs = 10000) const;
+    // One numbered block to an upload server, in the client's multipart form
+    // ("file" first, then evtid, md5, totalblocknum, block, blocksize).
+    Reply postBlock(const QString &upserver, const QString &token, const QString &evtid, const QString &md5,
+                    qint64 totalblocknum, qint64 block, qint64 blocksize, const QByteArray &data) const;
     QString signIn(const QString &user, const QString &password, qint64 schoolId = 0, QString *error = nullptr) const;
     QString uploadFile(const QString &token, const QString &folder, const QString &name, const QByteArray &content,
                        int uptype = 0, QString *error = nullptr) const;

@@ -2,9 +2,8 @@
 
 #include "context/vconfigs.h"
 #include "platform/vplatform.h"
+#include "utils/vjsonsort.h"
 
-#include <QCollator>
-#include <QCollatorSortKey>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -27,7 +26,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <numeric>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcUtils, "orvel.utils")
@@ -175,14 +173,74 @@ QTime VUtils::secondsToTime(int seconds)
 // ---- JSON ----------------------------------------------------------------
 
 namespace {
+// Arrays that the service sends as strings ("[...]") become arrays. Done on
+// the parsed document where the text parses: a textual "\"[" -> "[" also
+// hits names that merely start with "[" and, for arrays of objects, leaves
+// escaped quotes behind, and either way the whole reply failed to parse.
+// The textual repair remains for replies that only parse after it.
+QJsonValue repairArrays(const QJsonValue &v, int depth);
+
+QJsonObject repairObject(const QJsonObject &o, int depth)
+{
+    QJsonObject out;
+    for (auto it = o.constBegin(); it != o.constEnd(); ++it)
+        out.insert(it.key(), repairArrays(it.value(), depth + 1));
+    return out;
+}
+
+QJsonValue repairArrays(const QJsonValue &v, int depth)
+{
+    if (depth > 64)
+        return v;
+    if (v.isString()) {
+        const QString s = v.toString();
+        if (s.size() >= 2 && s.startsWith(QLatin1Char('[')) && s.endsWith(QLatin1Char(']'))) {
+            QJsonParseError err{};
+            const QJsonDocument doc = QJsonDocument::fromJson(s.toUtf8(), &err);
+            if (err.error == QJsonParseError::NoError && doc.isArray())
+                return repairArrays(doc.array(), depth + 1);
+        }
+        return v;
+    }
+    if (v.isObject())
+        return repairObject(v.toObject(), depth);
+    if (v.isArray()) {
+        QJsonArray out;
+        for (const QJsonValue &e : v.toArray())
+            out.append(repairArrays(e, depth + 1));
+        return out;
+    }
+    return v;
+}
+
+bool mayHoldArrayText(const QString &text)
+{
+    return text.contains(QLatin1String("\"[")) && text.contains(QLatin1String("]\""));
+}
+
 QJsonDocument parseRepaired(const QString &text)
 {
     QString s = text;
     s.remove(QStringLiteral("//"));
-    // Arrays that the service sends as strings become arrays.
-    s.replace(QStringLiteral("\"["), QStringLiteral("["));
-    s.replace(QStringLiteral("]\""), QStringLiteral("]"));
-    return QJsonDocument::fromJson(s.toUtf8());
+    QJsonParseError err{};
+    QJsonDocument doc = QJsonDocument::fromJson(s.toUtf8(), &err);
+    if (err.error != QJsonParseError::NoError) {
+        // An array pasted into the reply between quotes, its own quotes not
+        // escaped: only the textual repair makes such a reply parse.
+        if (!mayHoldArrayText(s))
+            return QJsonDocument();
+        s.replace(QStringLiteral("\"["), QStringLiteral("["));
+        s.replace(QStringLiteral("]\""), QStringLiteral("]"));
+        return QJsonDocument::fromJson(s.toUtf8());
+    }
+    // Most replies carry no array text: skip the walk for them.
+    if (!mayHoldArrayText(s))
+        return doc;
+    if (doc.isObject())
+        return QJsonDocument(repairObject(doc.object(), 0));
+    if (doc.isArray())
+        return QJsonDocument(repairArrays(doc.array(), 0).toArray());
+    return doc;
 }
 } // namespace
 
@@ -232,127 +290,16 @@ QString VUtils::fileName(const QString &path)
 
 // ---- sorting -------------------------------------------------------------
 
-namespace {
-// A sort key prepared once per element, so that the comparisons are cheap.
-struct KeyColumn
-{
-    bool numeric = false;
-    std::vector<double> numbers;
-    std::vector<QCollatorSortKey> texts;
-};
-
-double numberOf(const QJsonValue &v)
-{
-    switch (v.type()) {
-    case QJsonValue::Double:
-        return v.toDouble();
-    case QJsonValue::Bool:
-        return v.toBool() ? 1.0 : 0.0;
-    case QJsonValue::String: {
-        bool ok = false;
-        const double d = v.toString().trimmed().toDouble(&ok);
-        return ok ? d : 0.0; // empty or non-numeric text counts as 0
-    }
-    default:
-        return 0.0;
-    }
-}
-
-QString textOf(const QJsonValue &v)
-{
-    switch (v.type()) {
-    case QJsonValue::String:
-        return v.toString();
-    case QJsonValue::Double:
-        return QString::number(v.toDouble(), 'g', 17);
-    case QJsonValue::Bool:
-        return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    default:
-        return QString();
-    }
-}
-
-QCollator &textCollator()
-{
-    // One per thread: QCollator is not safe to share across threads.
-    static thread_local QCollator collator = [] {
-        QCollator c{QLocale::system()};
-        c.setNumericMode(true);
-        c.setCaseSensitivity(Qt::CaseSensitive);
-        return c;
-    }();
-    return collator;
-}
-
-KeyColumn buildColumn(const QJsonArray &array, const QString &key, bool numeric)
-{
-    KeyColumn col;
-    col.numeric = numeric;
-    const int n = array.size();
-    if (numeric) {
-        col.numbers.reserve(static_cast<size_t>(n));
-        for (int i = 0; i < n; ++i)
-            col.numbers.push_back(numberOf(array.at(i).toObject().value(key)));
-    } else {
-        QCollator &c = textCollator();
-        col.texts.reserve(static_cast<size_t>(n));
-        for (int i = 0; i < n; ++i)
-            col.texts.push_back(c.sortKey(textOf(array.at(i).toObject().value(key))));
-    }
-    return col;
-}
-
-inline int compareAt(const KeyColumn &col, int a, int b)
-{
-    if (col.numeric) {
-        const double x = col.numbers[static_cast<size_t>(a)];
-        const double y = col.numbers[static_cast<size_t>(b)];
-        return x < y ? -1 : (x > y ? 1 : 0);
-    }
-    return col.texts[static_cast<size_t>(a)].compare(col.texts[static_cast<size_t>(b)]);
-}
-
-QJsonArray reorder(const QJsonArray &array, const std::vector<int> &order)
-{
-    QJsonArray out;
-    for (int i : order)
-        out.append(array.at(i));
-    return out;
-}
-} // namespace
-
 QJsonArray VUtils::sortJsonArray(const QJsonArray &array, const QString &key, bool descending, bool numeric)
 {
-    if (array.size() < 2)
-        return array;
-    const KeyColumn col = buildColumn(array, key, numeric);
-    std::vector<int> order(static_cast<size_t>(array.size()));
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const int c = compareAt(col, a, b);
-        return descending ? c > 0 : c < 0;
-    });
-    return reorder(array, order);
+    return VJsonSort::sort(array, {key, numeric, descending});
 }
 
 QJsonArray VUtils::sortJsonArray(const QJsonArray &array, const QString &key1, const QString &key2,
                                  bool descending, bool numeric1, bool numeric2)
 {
-    if (array.size() < 2)
-        return array;
-    const KeyColumn col1 = buildColumn(array, key1, numeric1);
-    const KeyColumn col2 = buildColumn(array, key2, numeric2);
-    std::vector<int> order(static_cast<size_t>(array.size()));
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const int c1 = compareAt(col1, a, b);
-        if (c1 != 0)
-            return descending ? c1 > 0 : c1 < 0;
-        // The second key runs the other way (folders first, then by name).
-        const int c2 = compareAt(col2, a, b);
-        return descending ? c2 < 0 : c2 > 0;
-    });
-    return reorder(array, order);
+    // The second key runs the other way (folders first, then by name).
+    return VJsonSort::sort(array, {key1, numeric1, descending}, {key2, numeric2, !descending});
 }
 
 // ---- addresses, ids ------------------------------------------------------

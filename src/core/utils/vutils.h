@@ -56,8 +56,8 @@ public:
 
     // Stable sorts of a list of objects by one key, or by two keys with the
     // second in the opposite direction. Numeric keys compare as numbers (text
-    // holding a number accepted), others with the locale's collation in numeric
-    // mode ("file2" before "file10"). A missing key counts as empty.
+    // holding a number accepted), others with the locale's collation (ICU, as
+    // QCollator) in numeric mode ("file2" before "file10"). A missing key counts as empty.
     static QJsonArray sortJsonArray(const QJsonArray &array, const QString &key, bool descending,
                                     bool numeric);
     static QJsonArray sortJsonArray(const QJsonArray &array, const QString &key1, const QString &key2,
