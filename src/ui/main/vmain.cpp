@@ -23,6 +23,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QDir>
 #include <QJsonArray>
 #include <QListWidget>
@@ -372,7 +374,7 @@ void VMain::slotRequestResult(const QJsonObject &re)
         prompt.showCancel(true);
         prompt.centre();
         if (prompt.exec() == QDialog::Accepted)
-            VUtils::openFile(VGlobalParameter::instance()->downloadPageUrl());
+            QDesktopServices::openUrl(QUrl(VGlobalParameter::instance()->downloadPageUrl()));
         return;
     }
     // the update dialog is not part of this build yet
