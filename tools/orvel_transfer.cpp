@@ -16,8 +16,10 @@
 #include <cstdio>
 
 #include "Api/api.h"
+#include "context/orvelcore.h"
+#include "context/vconfigs.h"
 #include "context/vglobalparameter.h"
-#include "records/metatypes.h"
+#include "records/m_config.h"
 #include "request/vurlrequest.h"
 #include "transfer/vdownloadfile.h"
 #include "transfer/vtransferthrottle.h"
@@ -85,10 +87,22 @@ private:
     qint64 m_total = 0;
 };
 
+// A limit goes through the settings record, as the settings dialog's would.
 void applyLimit(const QCommandLineParser &p, VTransferThrottle *t)
 {
-    if (p.isSet(QStringLiteral("limit-kbps")))
-        t->setLimit(p.value(QStringLiteral("limit-kbps")).toLongLong() * 1024);
+    if (!p.isSet(QStringLiteral("limit-kbps")))
+        return;
+    const int kbps = p.value(QStringLiteral("limit-kbps")).toInt();
+    M_config *c = M_config::instance();
+    if (t == VTransferThrottle::upload()) {
+        c->Transfer_isupload = kbps > 0;
+        c->Transfer_speed_upload = kbps;
+    } else {
+        c->Transfer_isdownload = kbps > 0;
+        c->Transfer_speed_download = kbps;
+    }
+    VTransferThrottle::followConfig();
+    VTransferThrottle::applyConfig();
 }
 
 int runDownload(const QCommandLineParser &p)
@@ -193,6 +207,25 @@ bool signIn(const QString &user, const QString &password, const QString &school)
     return true;
 }
 
+// The address the uploaded file can be fetched from (for benchmarks that
+// download it again); best effort.
+void printDownloadUrl(const QString &folder, const QString &name)
+{
+    Api *api = Api::instance();
+    QString path = folder;
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    const QJsonObject info = api->startApiSync(Api::file_infobypath, Api::params_file_infobypath(path + name));
+    const QString fileid = Api::getInfoFile(Api::getData(info).toObject()).id;
+    const QJsonObject link = api->startApiSync(Api::act_GetDownLoadLink);
+    const QJsonValue msg = link.value(QStringLiteral("Msg"));
+    const QString base = Api::getUpserver(msg.isObject() ? msg.toObject() : Api::getData(link).toObject());
+    if (fileid.isEmpty() || base.isEmpty())
+        return;
+    out(QStringLiteral("fileid %1").arg(fileid));
+    out(QStringLiteral("download_url %1").arg(VUtils::downloadUrl(base, fileid, api->token())));
+}
+
 int runUpload(const QCommandLineParser &p)
 {
     const QString server = p.value(QStringLiteral("server"));
@@ -240,6 +273,19 @@ int runUpload(const QCommandLineParser &p)
         evtid = data.value(QStringLiteral("evtid")).toVariant().toString();
         upserver = Api::getUpserver(data);
         out(QStringLiteral("event %1 on %2").arg(evtid, upserver));
+        if (p.isSet(QStringLiteral("register-only"))) {
+            // For reference tools that post the blocks themselves.
+            int bs = 0, n = 0;
+            VUploadFile::blockLayout(info.size(), bs, n);
+            out(QStringLiteral("token %1").arg(api->token()));
+            out(QStringLiteral("evtid %1").arg(evtid));
+            out(QStringLiteral("upserver %1").arg(upserver));
+            out(QStringLiteral("md5 %1").arg(digest));
+            out(QStringLiteral("blocksize %1").arg(bs));
+            out(QStringLiteral("totalblocknum %1").arg(n));
+            out(QStringLiteral("status_url %1").arg(api->url(Api::act_GetActStatus)));
+            return 0;
+        }
         VUrlRequest chk;
         api->prepare(&chk, Api::file_ChkMD5, Api::params_file_ChkMD5(evtid, digest), upserver);
         r = chk.send();
@@ -296,6 +342,7 @@ int runUpload(const QCommandLineParser &p)
         return 1;
     }
     out(QStringLiteral("uploaded %1 to %2").arg(info.fileName(), to));
+    printDownloadUrl(to, info.fileName());
     out(QStringLiteral("sha256 %1").arg(digest));
     out(QStringLiteral("bytes %1").arg(info.size()));
     out(QStringLiteral("seconds %1").arg(seconds, 0, 'f', 3));
@@ -310,7 +357,11 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("OrvelNetdisk"));
-    registerMetaTypes();
+    initOrvelCore();
+    // The sign-on password travels encrypted by the crypto script.
+    QFile script(QStringLiteral(":/js/crypto.txt"));
+    if (script.open(QIODevice::ReadOnly | QIODevice::Text))
+        VConfigs::instance()->setScript(QString::fromUtf8(script.readAll()));
 
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
@@ -336,6 +387,7 @@ int main(int argc, char **argv)
          QStringLiteral("N")},
         {QStringLiteral("evtid"), QStringLiteral("Upload event to resume."), QStringLiteral("E")},
         {QStringLiteral("upserver"), QStringLiteral("Upload server of that event."), QStringLiteral("URL")},
+        {QStringLiteral("register-only"), QStringLiteral("Register the upload, print its parameters and stop.")},
         {QStringLiteral("limit-kbps"), QStringLiteral("Speed limit in KB/s."), QStringLiteral("N")},
     });
     p.process(app);

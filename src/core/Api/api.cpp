@@ -155,7 +155,10 @@ QString Api::path(Api::apis api)
 
 QString Api::url(Api::apis api) const
 {
-    return url(api, m_uploadServer);
+    // Only the upload endpoints read the per-call server, so other threads
+    // may build addresses while the GUI thread starts an upload call.
+    const Endpoint *e = endpoint(api);
+    return url(api, e && e->base == UploadBase ? m_uploadServer : QString());
 }
 
 QString Api::url(Api::apis api, const QString &upserver)

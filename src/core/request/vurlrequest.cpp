@@ -176,8 +176,9 @@ QJsonObject VUrlRequest::send()
         }
 
         QEventLoop loop;
+        // finished() always follows errorOccurred(); waiting for it leaves
+        // the reply complete, so it is never aborted after its error.
         connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit, Qt::DirectConnection);
-        connect(reply, &QNetworkReply::errorOccurred, &loop, &QEventLoop::quit, Qt::DirectConnection);
         connect(this, &VUrlRequest::signalTimeOut, &loop, &QEventLoop::quit, Qt::DirectConnection);
         connect(reply, &QNetworkReply::uploadProgress, this, &VUrlRequest::onUploadProgress,
                 Qt::DirectConnection);
@@ -191,7 +192,8 @@ QJsonObject VUrlRequest::send()
         const bool failed = (error != QNetworkReply::NoError) || m_timedOut;
         if (failed && attemptsLeft-- > 0) {
             reply->disconnect();
-            reply->abort();
+            if (reply->isRunning())
+                reply->abort();
             QThread::msleep(kRetryDelay);
             reply = nullptr;
             manager.reset(); // takes the reply with it
@@ -212,7 +214,7 @@ QJsonObject VUrlRequest::send()
     if (text.isEmpty())
         text = failureText(QStringLiteral("未知异常"));
 
-    QJsonObject object = parseReply(text);
+    QJsonObject object = VUtils::toJsonObject(text);
 
     qCDebug(lcRequest).noquote() << "请求" << redactUrl(m_url);
     qCDebug(lcRequest).noquote() << "参数" << redactQuery(m_query);
@@ -245,53 +247,6 @@ void VUrlRequest::run()
     if (!thread())
         moveToThread(QThread::currentThread());
     send();
-}
-
-namespace {
-QJsonValue unpackArrays(const QJsonValue &v)
-{
-    if (v.isString()) {
-        const QString s = v.toString();
-        if (s.startsWith(QLatin1Char('[')) && s.endsWith(QLatin1Char(']'))) {
-            QJsonParseError err;
-            const QJsonDocument d = QJsonDocument::fromJson(s.toUtf8(), &err);
-            if (err.error == QJsonParseError::NoError && d.isArray())
-                return unpackArrays(d.array());
-        }
-        return v;
-    }
-    if (v.isArray()) {
-        QJsonArray out;
-        for (const QJsonValue &e : v.toArray())
-            out.append(unpackArrays(e));
-        return out;
-    }
-    if (v.isObject()) {
-        QJsonObject out;
-        const QJsonObject o = v.toObject();
-        for (auto it = o.begin(); it != o.end(); ++it)
-            out.insert(it.key(), unpackArrays(it.value()));
-        return out;
-    }
-    return v;
-}
-}
-
-QJsonObject VUrlRequest::parseReply(const QString &text)
-{
-    QJsonObject object = VUtils::toJsonObject(text);
-    if (!object.isEmpty() || text.trimmed().isEmpty())
-        return object;
-    // The textual repair breaks replies whose strings hold quotes inside an
-    // array ("[\"a\"]") or merely start with "[" (a file named "[1].txt"),
-    // and the whole reply would read as an empty success. Parse the text as
-    // it came (less the "//") and unpack array strings structurally instead.
-    QString plain = text;
-    plain.remove(QStringLiteral("//"));
-    const QJsonDocument doc = QJsonDocument::fromJson(plain.toUtf8());
-    if (!doc.isObject())
-        return object;
-    return unpackArrays(doc.object()).toObject();
 }
 
 QString VUrlRequest::redactQuery(const QString &query)

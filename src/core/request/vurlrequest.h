@@ -57,11 +57,6 @@ public:
     QJsonObject send();
     void run() override;
 
-    // Reply text to object: the shared parser (which removes "//" and turns
-    // array strings into arrays), with a structural fallback where its
-    // textual repair yields no object.
-    static QJsonObject parseReply(const QString &text);
-
     // The reply text of a transport failure.
     static QString failureText(const QString &message);
 

@@ -171,7 +171,7 @@ void VMain::buildMenu()
                 continue;
             }
             item->setFlags(Qt::NoItemFlags);
-            item->setSizeHint(QSize(180, 10));
+            item->setSizeHint(QSize(179, 10));
             auto *row = new QWidget(ui->listWidget);
             row->setProperty("type", -1);
             auto *line = new QLabel(row);
@@ -182,7 +182,7 @@ void VMain::buildMenu()
             lastWasEntry = false;
             continue;
         }
-        item->setSizeHint(QSize(180, 36));
+        item->setSizeHint(QSize(179, 36));
         auto *row = new VMain_leftmenu(enum_leftmenu(v), ui->listWidget);
         ui->listWidget->setItemWidget(item, row);
         connect(this, &VMain::signalLeftmenuSelected, row, &VMain_leftmenu::setSelected);

@@ -200,16 +200,6 @@ private slots:
         QCOMPARE(Api::instance()->url(Api::file_CancelUpload), QStringLiteral("/v1/wp/file/CancelUpload"));
     }
 
-    void tokenIsSentAsBearer()
-    {
-        Api::instance()->setToken("tok-1");
-        run(Api::user_islogin, {});
-        Api::instance()->setToken(QString());
-        run(Api::user_islogin, {});
-        QCOMPARE(m_server.requests().at(0).headers.value("authorization"), QByteArray("Bearer tok-1"));
-        QVERIFY(!m_server.requests().at(1).headers.contains("authorization"));
-    }
-
     void encoding_data()
     {
         QTest::addColumn<QJsonObject>("params");
@@ -418,20 +408,6 @@ private slots:
         a.act = act;
         a.data = data;
         QCOMPARE(Api::getActError(a), error);
-    }
-
-    void actList()
-    {
-        Api *api = Api::instance();
-        api->addAct("7");
-        api->addAct("8", 2, "/p", 1);
-        api->addAct("7");
-        QCOMPARE(api->actIds(), QStringList({"8", "7"}));
-        QCOMPARE(api->getAct("8").value("path").toString(), QStringLiteral("/p"));
-        QCOMPARE(api->getAct("9"), QJsonObject());
-        api->removeAct("8");
-        api->removeAct("7");
-        QVERIFY(api->acts().isEmpty());
     }
 
     void cancelsPersistThroughTheSettingsStore()

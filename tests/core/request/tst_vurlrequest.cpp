@@ -177,6 +177,17 @@ private slots:
         QCOMPARE(req.attempts(), 1);
     }
 
+    void uploadProgressPostponesTheTimeOut()
+    {
+        VUrlRequest req;
+        QSignalSpy timeout(&req, &VUrlRequest::signalTimeOut);
+        req.onUploadProgress(10, 100);
+        req.setTimeOut(); // progress since the last tick: keeps going
+        QCOMPARE(timeout.count(), 0);
+        req.setTimeOut(); // a whole tick without progress
+        QCOMPARE(timeout.count(), 1);
+    }
+
     void defaultTickIsThreeSeconds()
     {
         VUrlRequest::setDefaultTickInterval(0); // back to the default
