@@ -116,3 +116,23 @@ sleep 2.5
 shot "$main" "$shots/main.png"
 echo "login dialog: $shots/login.png"
 echo "main window:  $shots/main.png"
+
+# ORVEL_DEMO_ALL_SHOTS=1 also leaves the user menu, the password dialog and the
+# maximised window (positions are those of the demo account's title bar).
+if [ "${ORVEL_DEMO_ALL_SHOTS:-0}" = "1" ]; then
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  xdotool mousemove $((X + WIDTH - 205)) $((Y + 43)) click 1
+  sleep 1
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shots/user-menu.png"
+  xdotool mousemove $((X + WIDTH - 200)) $((Y + 78)) click 1
+  sleep 1.2
+  import -window root "$shots/change-password.png"
+  xdotool key Escape
+  sleep 0.5
+  xdotool mousemove $((X + 400)) $((Y + 40)) click --repeat 2 --delay 80 1
+  sleep 1.5
+  import -window root "$shots/main-maximised.png"
+  echo "user menu:    $shots/user-menu.png"
+  echo "password:     $shots/change-password.png"
+  echo "maximised:    $shots/main-maximised.png"
+fi

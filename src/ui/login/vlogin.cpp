@@ -71,6 +71,7 @@ VLogin::VLogin(QWidget *parent) : VAlertDialog(parent), ui(new Ui::VLogin)
         e->setPalette(pal);
     }
     ui->txt_username->setFocus();
+    ui->listWidget_2->setSpacing(4);
 
     mapper = new QSignalMapper(this);
     connect(mapper, &QSignalMapper::mappedWidget, this, &VLogin::OpenFolder2);

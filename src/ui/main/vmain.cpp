@@ -29,6 +29,7 @@
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 
@@ -171,7 +172,7 @@ void VMain::buildMenu()
                 continue;
             }
             item->setFlags(Qt::NoItemFlags);
-            item->setSizeHint(QSize(179, 10));
+            item->setSizeHint(QSize(178, 10));
             auto *row = new QWidget(ui->listWidget);
             row->setProperty("type", -1);
             auto *line = new QLabel(row);
@@ -182,7 +183,7 @@ void VMain::buildMenu()
             lastWasEntry = false;
             continue;
         }
-        item->setSizeHint(QSize(179, 36));
+        item->setSizeHint(QSize(178, 36));
         auto *row = new VMain_leftmenu(enum_leftmenu(v), ui->listWidget);
         ui->listWidget->setItemWidget(item, row);
         connect(this, &VMain::signalLeftmenuSelected, row, &VMain_leftmenu::setSelected);
@@ -297,7 +298,11 @@ void VMain::toggleMaximized()
         m_normalMargin = ui->centralwidget->layout()->contentsMargins().left();
         ui->centralwidget->layout()->setContentsMargins(0, 0, 0, 0);
         isMaximizedState = true;
+        m_normalGeometry = geometry();
         showMaximized();
+        // without a window manager nobody else would resize the window
+        if (QScreen *sc = screen())
+            setGeometry(sc->availableGeometry());
         ui->toolButton_max->setIcon(QIcon(QStringLiteral(":/images/icon/max_w.png")));
         ui->toolButton_max->setToolTip(QStringLiteral("还原"));
     } else {
@@ -305,6 +310,8 @@ void VMain::toggleMaximized()
         ui->centralwidget->layout()->setContentsMargins(m, m, m, m);
         isMaximizedState = false;
         showNormal();
+        if (m_normalGeometry.isValid())
+            setGeometry(m_normalGeometry);
         ui->toolButton_max->setIcon(QIcon(QStringLiteral(":/images/icon/max2_w.png")));
         ui->toolButton_max->setToolTip(QStringLiteral("最大化"));
     }

@@ -138,4 +138,5 @@ private:
     QToolButton *gripButton = nullptr;
     bool m_closing = false;
     int m_normalMargin = 5;
+    QRect m_normalGeometry;
 };
