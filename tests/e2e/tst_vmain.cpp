@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
@@ -418,6 +419,64 @@ private slots:
         db_setting reread(db_setting::instance()->filePath());
         QCOMPARE(reread.lasterror, QString());
         VMain::timings().passwordRestart = 100;
+    }
+
+    void framelessDragAndResize()
+    {
+        auto w = window();
+        w->setGeometry(100, 100, 1000, 600);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        auto press = [&w](QPoint local) {
+            QMouseEvent e(QEvent::MouseButtonPress, local, w->mapToGlobal(local), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+            QApplication::sendEvent(w.get(), &e);
+        };
+        auto move = [&w](QPoint local, QPoint globalStart, QPoint delta) {
+            QMouseEvent e(QEvent::MouseMove, local + delta, globalStart + delta, Qt::NoButton, Qt::LeftButton,
+                          Qt::NoModifier);
+            QApplication::sendEvent(w.get(), &e);
+        };
+        auto release = [&w](QPoint local) {
+            QMouseEvent e(QEvent::MouseButtonRelease, local, w->mapToGlobal(local), Qt::LeftButton, Qt::NoButton,
+                          Qt::NoModifier);
+            QApplication::sendEvent(w.get(), &e);
+        };
+        // a drag in the title area moves the window
+        const QPoint title(400, 40);
+        QPoint g = w->mapToGlobal(title);
+        const QPoint start = w->pos();
+        press(title);
+        move(title, g, QPoint(30, 20));
+        release(title);
+        QCOMPARE(w->pos(), start + QPoint(30, 20));
+
+        // the bottom-right corner enlarges; shrinking stops at the minimum
+        const QPoint corner(w->width() - 2, w->height() - 2);
+        g = w->mapToGlobal(corner);
+        press(corner);
+        move(corner, g, QPoint(40, 30));
+        release(corner);
+        QCOMPARE(w->size(), QSize(1040, 630));
+        const QPoint corner2(w->width() - 2, w->height() - 2);
+        g = w->mapToGlobal(corner2);
+        press(corner2);
+        move(corner2, g, QPoint(-200, -200));
+        release(corner2);
+        QCOMPARE(w->size(), QSize(1000, 600));
+
+        // maximised: the title area no longer drags
+        w->on_toolButton_max_clicked();
+        QTRY_VERIFY(w->width() > 1000 || w->isMaximized());
+        const QRect maxed = w->geometry();
+        g = w->mapToGlobal(title);
+        press(title);
+        move(title, g, QPoint(50, 50));
+        release(title);
+        QCOMPARE(w->geometry(), maxed);
+        w->on_toolButton_max_clicked();
+        QTRY_COMPARE(w->size(), QSize(1000, 600));
+        shot(w.get(), QStringLiteral("main-normal.png"));
     }
 
     void closeWithoutTrayQuits()

@@ -23,6 +23,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QDir>
 #include <QJsonArray>
 #include <QListWidget>
@@ -372,7 +374,7 @@ void VMain::slotRequestResult(const QJsonObject &re)
         prompt.showCancel(true);
         prompt.centre();
         if (prompt.exec() == QDialog::Accepted)
-            VUtils::openFile(VGlobalParameter::instance()->downloadPageUrl());
+            QDesktopServices::openUrl(QUrl(VGlobalParameter::instance()->downloadPageUrl()));
         return;
     }
     // the update dialog is not part of this build yet
@@ -607,13 +609,13 @@ void VMain::resizeBy(const QPoint &globalPos)
     const int col = resizeRegion % 10;
     // an edge moves while the window is above its minimum or the move enlarges it
     if (col == 1 && (g.width() > minimumWidth() || d.x() < 0))
-        g.setLeft(qMin(g.left() + d.x(), g.right() - minimumWidth()));
+        g.setLeft(qMin(g.left() + d.x(), g.right() - minimumWidth() + 1));
     if (col == 3 && (g.width() > minimumWidth() || d.x() > 0))
-        g.setRight(qMax(g.right() + d.x(), g.left() + minimumWidth()));
+        g.setRight(qMax(g.right() + d.x(), g.left() + minimumWidth() - 1));
     if (row == 1 && (g.height() > minimumHeight() || d.y() < 0))
-        g.setTop(qMin(g.top() + d.y(), g.bottom() - minimumHeight()));
+        g.setTop(qMin(g.top() + d.y(), g.bottom() - minimumHeight() + 1));
     if (row == 3 && (g.height() > minimumHeight() || d.y() > 0))
-        g.setBottom(qMax(g.bottom() + d.y(), g.top() + minimumHeight()));
+        g.setBottom(qMax(g.bottom() + d.y(), g.top() + minimumHeight() - 1));
     setGeometry(g);
 }
 
