@@ -418,7 +418,12 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(quits, QList<bool>{true}, 5000);
         db_setting reread(db_setting::instance()->filePath());
         QCOMPARE(reread.lasterror, QString());
+        // the timer of the password change still runs out: no second restart
         VMain::timings().passwordRestart = 100;
+        QSignalSpy stopped(VGlobalConnect::instance(), qOverload<>(&VGlobalConnect::signalStopUpload));
+        w->slotCloseApp();
+        QCOMPARE(quits, QList<bool>{true});
+        QCOMPARE(stopped.size(), 0);
     }
 
     void framelessDragAndResize()

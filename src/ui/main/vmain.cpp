@@ -485,6 +485,10 @@ void VMain::slotQuit(bool)
 
 void VMain::slotCloseApp()
 {
+    // Several roads lead here (a timer after a password change, the sign-in
+    // check, the tray): the program ends, and restarts, once.
+    if (m_quitDone)
+        return;
     VGlobalConnect *hub = VGlobalConnect::instance();
     VGlobalQueue *q = VGlobalQueue::instance();
     if (!m_closing) {
@@ -513,6 +517,7 @@ void VMain::slotCloseApp()
     if (trayIcon)
         trayIcon->hide();
     qCInfo(lcMain) << "退出" << (restartAfterClose ? "并重新启动" : "");
+    m_quitDone = true;
     quitHandler()(restartAfterClose);
 }
 
