@@ -7,6 +7,8 @@
 #include "VWidgets/vgrid_page.h"
 #include "VWidgets/vopbar.h"
 #include "VWidgets/vprompt.h"
+#include "VWidgets/vsearchbar.h"
+#include "VWidgets/vshousuobar.h"
 #include "VWidgets/vusericonlist.h"
 #include "context/vglobalparameter.h"
 
@@ -165,8 +167,8 @@ private slots:
         QCOMPARE(bar.historySize(), 3);
         QCOMPARE(spy.last().at(0).toString(), QStringLiteral("/a/b/"));
 
-        // back, then a new folder: the forward history is dropped
-        bar.on_toolButton_clicked();
+        // back (one step per click), then a new folder: the forward history is dropped
+        bar.backButton()->click();
         settle();
         QCOMPARE(bar.currentPath(), QStringLiteral("/a/"));
         QVERIFY(bar.forwardButton()->isEnabled());
@@ -202,6 +204,35 @@ private slots:
         bar.on_pushButton_search_clicked();
         QCOMPARE(spy.last().at(1).toString(), QString());
         QVERIFY(bar.searchButton()->isHidden());
+    }
+
+    void searchBarAndViewSwitchSignalOnce()
+    {
+        VSearchBar search;
+        QSignalSpy spy(&search, &VSearchBar::signalSearch);
+        search.lineEdit()->setText(QStringLiteral(" 教案 "));
+        QTest::keyClick(search.lineEdit(), Qt::Key_Return);
+        search.findChild<QToolButton *>(QStringLiteral("toolButton"))->click();
+        QCOMPARE(spy.size(), 2);
+        QCOMPARE(spy.first().at(0).toString(), QStringLiteral("教案"));
+
+        VShousuoBar view;
+        QSignalSpy shitu(&view, &VShousuoBar::signalIsShitu);
+        QSignalSpy pane(&view, &VShousuoBar::signalIsShousuo);
+        view.findChild<QToolButton *>(QStringLiteral("toolButton"))->click();
+        view.findChild<QToolButton *>(QStringLiteral("toolButton_2"))->click();
+        QCOMPARE(shitu.size(), 1);
+        QVERIFY(shitu.first().at(0).toBool());
+        QCOMPARE(pane.size(), 1);
+
+        VOpBar ops;
+        QSignalSpy op(&ops, &VOpBar::signalOp);
+        ops.button(3)->click();
+        ops.button(4)->click();
+        QCOMPARE(op.size(), 2);
+        QCOMPARE(op.at(0).at(0).toInt(), 3);
+        QCOMPARE(ops.button(4)->objectName(), QStringLiteral("toolButton_rename"));
+        QCOMPARE(op.at(1).at(0).toInt(), 4);
     }
 
     void gridCtrlAOnlyWithBothKeys()
