@@ -211,10 +211,12 @@ int HttpServer::start(const std::string &host, int port)
         m_server.reset(new httplib::Server);
     }
     httplib::Server &s = *m_server;
-    const size_t threads = m_index == 0 ? 96 : 32;
+    // One thread serves one connection for as long as it is kept alive, so the
+    // pool must be larger than the connections clients keep open at once.
+    const size_t threads = m_index == 0 ? 256 : 64;
     s.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     s.set_keep_alive_max_count(1000);
-    s.set_keep_alive_timeout(10);
+    s.set_keep_alive_timeout(5);
     s.set_read_timeout(30);
     s.set_write_timeout(60);
     s.set_tcp_nodelay(true);

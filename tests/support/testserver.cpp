@@ -66,7 +66,7 @@ bool TestServer::start(int timeoutMs)
         args << QStringLiteral("--seed") << QStringLiteral("demo");
     if (!m_opt.tlsCert.isEmpty())
         args << QStringLiteral("--tls-cert") << m_opt.tlsCert << QStringLiteral("--tls-key") << m_opt.tlsKey;
-    if (m_opt.quiet)
+    if (m_opt.quiet && !qEnvironmentVariableIsSet("ORVEL_SERVER_VERBOSE"))
         args << QStringLiteral("--quiet");
     args << m_opt.extraArgs;
     return launch(args, timeoutMs);
@@ -128,6 +128,8 @@ void TestServer::stop()
             m_proc->waitForFinished(2000);
         }
     }
+    if (qEnvironmentVariableIsSet("ORVEL_SERVER_VERBOSE"))
+        qInfo().noquote() << "orvel-server log:\n" << serverLog().right(20000);
     m_proc.reset();
 }
 

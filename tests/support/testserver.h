@@ -45,6 +45,9 @@
 // port) counts the requests served whose path starts with prefix (port 0:
 // all servers), so a test can prove which upload server was used.
 //
+// Set ORVEL_SERVER_VERBOSE=1 to have the server log every request and the
+// log printed when the server stops.
+//
 // HTTP helpers run synchronously (a nested event loop): call() posts form
 // parameters the way the client encodes them and parses the envelope;
 // signIn() runs the whole sign-in sequence and answers the bearer token with

@@ -7,10 +7,15 @@
 #include "VWidgets/vgrid_page.h"
 #include "VWidgets/vopbar.h"
 #include "VWidgets/vprompt.h"
+#include "VWidgets/vsearchbar.h"
+#include "VWidgets/vshousuobar.h"
 #include "VWidgets/vusericonlist.h"
 #include "context/vglobalparameter.h"
 
 #include <QCheckBox>
+#include <QFile>
+#include <QImage>
+#include <QSet>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -29,6 +34,54 @@ private slots:
     void initTestCase()
     {
         qRegisterMetaType<QList<QListWidgetItem *>>();
+    }
+
+    void imagesTheProgramNames_data()
+    {
+        QTest::addColumn<QString>("path");
+        const QStringList names{
+            "icon.ico", "png/warning.png", "png/queding.png", "gif/waiting.gif", "gif/loading.gif",
+            "icon/suofang.png", "icon/close.png", "icon/max.png", "icon/max2.png", "icon/min.png",
+            "icon/qxicon_person.png", "icon/qxicon_shenfen.png", "icon/qxicon_group.png",
+            "png/shangchuan.png", "png/xinjian.png", "png/lianjie.png", "png/xiazai.png", "png/huishouzhan.png",
+            "png/chongmingming.png", "png/copy.png", "png/move.png"};
+        for (const QString &n : names)
+            QTest::newRow(qPrintable(n)) << QStringLiteral(":/images/") + n;
+        for (const char *m : {"gonggongwangpan", "xuexiaozhaopian", "zaixianshipin", "zaixianbeike", "xuexiaorongyu",
+                              "gerenwangpan", "zuijin", "shoucang", "lianjie", "huishouzhan", "tongbu", "chuanshu"}) {
+            QTest::newRow(m) << QStringLiteral(":/images/png/%1.png").arg(m);
+            QTest::newRow(qPrintable(QStringLiteral("hover/%1").arg(m))) << QStringLiteral(":/images/png/hover/%1.png").arg(m);
+        }
+        for (const char *k : {"docx", "xlsx", "pptx", "html", "folder", "other", "unknow"}) {
+            QTest::newRow(qPrintable(QStringLiteral("max/%1").arg(k))) << QStringLiteral(":/images/max/%1.png").arg(k);
+            QTest::newRow(qPrintable(QStringLiteral("min/%1").arg(k))) << QStringLiteral(":/images/min/%1.png").arg(k);
+        }
+    }
+
+    void imagesTheProgramNames()
+    {
+        // every image loads and is no blank square: it has at least two colours
+        QFETCH(QString, path);
+        QImage img(path);
+        QVERIFY2(!img.isNull(), qPrintable(path));
+        img = img.convertToFormat(QImage::Format_ARGB32);
+        QSet<QRgb> colours;
+        for (int y = 0; y < img.height() && colours.size() < 2; ++y)
+            for (int x = 0; x < img.width() && colours.size() < 2; ++x)
+                colours.insert(img.pixel(x, y));
+        QVERIFY2(colours.size() >= 2, qPrintable(path));
+    }
+
+    void theStyleSheetIsLatin1Text()
+    {
+        // start-up reads it as Latin-1 up to the first zero byte
+        QFile f(QStringLiteral(":/qss/default.qss"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.size() > 1000);
+        QVERIFY(!bytes.contains('\0'));
+        for (char c : bytes)
+            QVERIFY2(uchar(c) < 0x80, "non-ASCII byte in the style sheet");
     }
 
     void pagerTypedPage_data()
@@ -114,8 +167,8 @@ private slots:
         QCOMPARE(bar.historySize(), 3);
         QCOMPARE(spy.last().at(0).toString(), QStringLiteral("/a/b/"));
 
-        // back, then a new folder: the forward history is dropped
-        bar.on_toolButton_clicked();
+        // back (one step per click), then a new folder: the forward history is dropped
+        bar.backButton()->click();
         settle();
         QCOMPARE(bar.currentPath(), QStringLiteral("/a/"));
         QVERIFY(bar.forwardButton()->isEnabled());
@@ -151,6 +204,35 @@ private slots:
         bar.on_pushButton_search_clicked();
         QCOMPARE(spy.last().at(1).toString(), QString());
         QVERIFY(bar.searchButton()->isHidden());
+    }
+
+    void searchBarAndViewSwitchSignalOnce()
+    {
+        VSearchBar search;
+        QSignalSpy spy(&search, &VSearchBar::signalSearch);
+        search.lineEdit()->setText(QStringLiteral(" 教案 "));
+        QTest::keyClick(search.lineEdit(), Qt::Key_Return);
+        search.findChild<QToolButton *>(QStringLiteral("toolButton"))->click();
+        QCOMPARE(spy.size(), 2);
+        QCOMPARE(spy.first().at(0).toString(), QStringLiteral("教案"));
+
+        VShousuoBar view;
+        QSignalSpy shitu(&view, &VShousuoBar::signalIsShitu);
+        QSignalSpy pane(&view, &VShousuoBar::signalIsShousuo);
+        view.findChild<QToolButton *>(QStringLiteral("toolButton"))->click();
+        view.findChild<QToolButton *>(QStringLiteral("toolButton_2"))->click();
+        QCOMPARE(shitu.size(), 1);
+        QVERIFY(shitu.first().at(0).toBool());
+        QCOMPARE(pane.size(), 1);
+
+        VOpBar ops;
+        QSignalSpy op(&ops, &VOpBar::signalOp);
+        ops.button(3)->click();
+        ops.button(4)->click();
+        QCOMPARE(op.size(), 2);
+        QCOMPARE(op.at(0).at(0).toInt(), 3);
+        QCOMPARE(ops.button(4)->objectName(), QStringLiteral("toolButton_rename"));
+        QCOMPARE(op.at(1).at(0).toInt(), 4);
     }
 
     void gridCtrlAOnlyWithBothKeys()

@@ -1,4 +1,5 @@
 #include "VWidgets/vaddressbar.h"
+#include "ui_vaddressbar.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,62 +8,28 @@
 #include <QVariant>
 #include <QToolButton>
 
-VAddressBar::VAddressBar(QWidget *parent) : QWidget(parent)
+VAddressBar::VAddressBar(QWidget *parent) : QWidget(parent), ui(new Ui::VAddressBar)
 {
-    setObjectName(QStringLiteral("VAddressBar"));
-    auto *lay = new QHBoxLayout(this);
-    lay->setContentsMargins(0, 0, 0, 0);
-    lay->setSpacing(2);
-    auto tool = [this](const char *name, const char *icon, const char *tip) {
-        auto *b = new QToolButton(this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setIcon(QIcon(QStringLiteral(":/images/icon/") + QString::fromLatin1(icon)));
-        b->setToolTip(QString::fromUtf8(tip));
-        b->setFixedSize(28, 28);
-        b->setAutoRaise(true);
-        b->setCursor(Qt::PointingHandCursor);
-        return b;
-    };
-    m_back = tool("toolButton", "back.png", "后退");
-    m_forward = tool("toolButton_2", "forward.png", "前进");
-    m_refresh = tool("toolButton_3", "refresh.png", "刷新");
-    m_base = new QPushButton(this);
-    m_base->setObjectName(QStringLiteral("pushButton_base"));
-    m_base->setIcon(QIcon(QStringLiteral(":/images/icon/folder_base.png")));
-    m_base->setText(QStringLiteral("公共网盘"));
-    m_base->setCursor(Qt::PointingHandCursor);
-    m_base->setFlat(true);
-    m_segmentBox = new QWidget(this);
-    m_segmentLayout = new QHBoxLayout(m_segmentBox);
-    m_segmentLayout->setContentsMargins(0, 0, 0, 0);
-    m_segmentLayout->setSpacing(0);
-    m_search = new QPushButton(this);
-    m_search->setObjectName(QStringLiteral("pushButton_search"));
-    m_search->setIcon(QIcon(QStringLiteral(":/images/icon/delete.png")));
-    m_search->setLayoutDirection(Qt::RightToLeft);
-    m_search->setToolTip(QStringLiteral("退出搜索"));
-    m_search->setCursor(Qt::PointingHandCursor);
-    m_search->setFlat(true);
+    ui->setupUi(this);
+    m_back = ui->toolButton;
+    m_forward = ui->toolButton_2;
+    m_refresh = ui->toolButton_3;
+    m_base = ui->pushButton_base;
+    m_search = ui->pushButton_search;
+    m_segmentBox = ui->widget_segments;
+    m_segmentLayout = ui->horizontalLayout_segments;
     m_search->hide();
-    lay->addWidget(m_back);
-    lay->addWidget(m_forward);
-    lay->addSpacing(6);
-    lay->addWidget(m_base);
-    lay->addWidget(m_segmentBox);
-    lay->addWidget(m_search);
-    lay->addStretch(1);
-    lay->addWidget(m_refresh);
 
     m_busyTimer = new QTimer(this);
     m_busyTimer->setSingleShot(true);
     m_busyTimer->setInterval(10000);
     connect(m_busyTimer, &QTimer::timeout, this, &VAddressBar::slotWatingEnd);
-    connect(m_back, &QToolButton::clicked, this, &VAddressBar::on_toolButton_clicked);
-    connect(m_forward, &QToolButton::clicked, this, &VAddressBar::on_toolButton_2_clicked);
-    connect(m_refresh, &QToolButton::clicked, this, &VAddressBar::on_toolButton_3_clicked);
-    connect(m_base, &QPushButton::clicked, this, &VAddressBar::on_pushButton_base_clicked);
-    connect(m_search, &QPushButton::clicked, this, &VAddressBar::on_pushButton_search_clicked);
     refreshButtons();
+}
+
+VAddressBar::~VAddressBar()
+{
+    delete ui;
 }
 
 void VAddressBar::setBusyTimeout(int ms)

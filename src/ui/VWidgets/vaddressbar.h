@@ -4,6 +4,9 @@
 #include <QPair>
 #include <QWidget>
 
+namespace Ui {
+class VAddressBar;
+}
 class QHBoxLayout;
 class QPushButton;
 class QTimer;
@@ -17,6 +20,7 @@ class VAddressBar : public QWidget
     Q_OBJECT
 public:
     explicit VAddressBar(QWidget *parent = nullptr);
+    ~VAddressBar() override;
 
     // Goes to (path, search): ignored while busy; the current pair reloads;
     // otherwise the forward history is dropped and the pair appended.
@@ -51,6 +55,8 @@ private:
     void announce();
     void rebuild();
     void refreshButtons();
+
+    Ui::VAddressBar *ui;
 
     QList<QPair<QString, QString>> m_history;
     int m_index = -1;

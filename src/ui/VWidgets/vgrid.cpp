@@ -1,4 +1,5 @@
 #include "VWidgets/vgrid.h"
+#include "ui_vgrid.h"
 #include "VWidgets/vgrid_head_item.h"
 #include "VWidgets/vgrid_page.h"
 
@@ -10,36 +11,16 @@
 #include <QMovie>
 #include <QVBoxLayout>
 
-VGrid::VGrid(QWidget *parent) : QWidget(parent)
+VGrid::VGrid(QWidget *parent) : QWidget(parent), ui(new Ui::VGrid)
 {
-    setObjectName(QStringLiteral("VGrid"));
-    auto *lay = new QVBoxLayout(this);
-    lay->setContentsMargins(0, 0, 0, 0);
-    lay->setSpacing(0);
-    m_top = new QWidget(this);
-    m_top->setObjectName(QStringLiteral("widget_grid_top"));
-    m_top->setFixedHeight(36);
-    m_headLayout = new QHBoxLayout(m_top);
-    m_headLayout->setContentsMargins(10, 0, 0, 0);
-    m_headLayout->setSpacing(0);
-    m_all = new QCheckBox(m_top);
-    m_all->setObjectName(QStringLiteral("checkBox_all"));
-    m_headLayout->addWidget(m_all);
-    m_list = new QListWidget(this);
-    m_list->setObjectName(QStringLiteral("listWidget"));
-    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_list->setFrameShape(QFrame::NoFrame);
+    ui->setupUi(this);
+    m_top = ui->widget_grid_top;
+    m_headLayout = ui->horizontalLayout_head;
+    m_all = ui->checkBox_all;
+    m_list = ui->listWidget;
+    m_foot = ui->widget_grid_foot;
+    m_pager = ui->pager;
     m_list->installEventFilter(this);
-    m_foot = new QWidget(this);
-    m_foot->setObjectName(QStringLiteral("widget_grid_foot"));
-    m_foot->setFixedHeight(40);
-    auto *footLay = new QHBoxLayout(m_foot);
-    footLay->setContentsMargins(10, 0, 10, 0);
-    m_pager = new VGrid_page(m_foot);
-    footLay->addWidget(m_pager);
-    lay->addWidget(m_top);
-    lay->addWidget(m_list, 1);
-    lay->addWidget(m_foot);
 
     m_empty = new QLabel(QStringLiteral("暂无数据"), m_list);
     m_empty->setObjectName(QStringLiteral("label_empty"));
@@ -59,6 +40,11 @@ VGrid::VGrid(QWidget *parent) : QWidget(parent)
     connect(m_list, &QListWidget::itemClicked, this, &VGrid::signalItemClick);
     connect(this, &VGrid::signalSetLoading, this, &VGrid::setLoading, Qt::QueuedConnection);
     refreshEmpty();
+}
+
+VGrid::~VGrid()
+{
+    delete ui;
 }
 
 VGrid_head_item *VGrid::addColumn(const QString &title, bool sortable, int minWidth, int width, bool last)

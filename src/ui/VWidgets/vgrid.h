@@ -5,6 +5,9 @@
 #include <QMetaType>
 #include <QWidget>
 
+namespace Ui {
+class VGrid;
+}
 class QCheckBox;
 class QHBoxLayout;
 class QLabel;
@@ -21,6 +24,7 @@ class VGrid : public QWidget
     Q_OBJECT
 public:
     explicit VGrid(QWidget *parent = nullptr);
+    ~VGrid() override;
 
     // width 0 takes the free width. Returns the header cell (number from 1).
     VGrid_head_item *addColumn(const QString &title, bool sortable, int minWidth, int width,
@@ -63,6 +67,7 @@ protected:
 
 private:
     void placeOverlays();
+    Ui::VGrid *ui;
     QWidget *m_top;
     QHBoxLayout *m_headLayout;
     QCheckBox *m_all;

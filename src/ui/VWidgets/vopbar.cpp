@@ -1,52 +1,18 @@
 #include "VWidgets/vopbar.h"
+#include "ui_vopbar.h"
 
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QToolButton>
 
-namespace {
-struct OpDef {
-    const char *object;
-    const char *text;
-    const char *icon;
-    int op;
-};
-// In the order they appear.
-const OpDef kOps[] = {
-    {"toolButton_up", "上传", "shangchuan.png", 0},
-    {"toolButton_create", "新建", "xinjian.png", 1},
-    {"toolButton_lianjie", "链接分享", "lianjie.png", 2},
-    {"toolButton_xiazai", "下载", "xiazai.png", 3},
-    {"toolButton_huishouzhan", "删除", "huishouzhan.png", 5},
-    {"toolButton_rename", "重命名", "chongmingming.png", 4},
-    {"toolButton_copy", "复制", "copy.png", 6},
-    {"toolButton_move", "移动", "move.png", 7},
-};
-} // namespace
-
-VOpBar::VOpBar(QWidget *parent) : QWidget(parent)
+VOpBar::VOpBar(QWidget *parent) : QWidget(parent), ui(new Ui::VOpBar)
 {
-    setObjectName(QStringLiteral("VOpBar"));
-    auto *lay = new QHBoxLayout(this);
-    lay->setContentsMargins(0, 0, 0, 0);
-    lay->setSpacing(6);
-    for (int i = 0; i < 8; ++i)
-        m_buttons.append(nullptr);
-    for (const OpDef &d : kOps) {
-        auto *b = new QToolButton(this);
-        b->setObjectName(QString::fromLatin1(d.object));
-        b->setText(QString::fromUtf8(d.text));
-        b->setIcon(QIcon(QStringLiteral(":/images/png/") + QString::fromLatin1(d.icon)));
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        b->setCursor(Qt::PointingHandCursor);
-        b->setMinimumHeight(30);
-        lay->addWidget(b);
-        m_buttons[d.op] = b;
-        const int op = d.op;
-        if (op != 0 && op != 1)
-            connect(b, &QToolButton::clicked, this, [this, op] { emit signalOp(op); });
-    }
-    lay->addStretch(1);
+    ui->setupUi(this);
+    // indexed by operation number
+    m_buttons = {ui->toolButton_up,     ui->toolButton_create, ui->toolButton_lianjie, ui->toolButton_xiazai,
+                 ui->toolButton_rename, ui->toolButton_huishouzhan, ui->toolButton_copy, ui->toolButton_move};
+    for (int op = 2; op < 8; ++op)
+        connect(m_buttons[op], &QToolButton::clicked, this, [this, op] { emit signalOp(op); });
 
     m_uploadMenu = new QMenu(this);
     m_uploadMenu->addAction(QStringLiteral("上传文件"), this, [this] { emit signalUpload(0); });
@@ -54,11 +20,15 @@ VOpBar::VOpBar(QWidget *parent) : QWidget(parent)
     m_createMenu = new QMenu(this);
     m_createMenu->addAction(QStringLiteral("新建文件夹"), this, [this] { emit signalCreate(0); });
     m_createMenu->addAction(QStringLiteral("从模板创建文件夹"), this, [this] { emit signalCreate(1); });
-    connect(m_buttons[0], &QToolButton::clicked, this, &VOpBar::on_toolButton_up_clicked);
     connect(m_buttons[1], &QToolButton::clicked, this, [this] {
         m_createMenu->popup(m_buttons[1]->mapToGlobal(QPoint(0, m_buttons[1]->height())));
     });
     configure({0, 1, 2, 3, 4, 5, 6, 7});
+}
+
+VOpBar::~VOpBar()
+{
+    delete ui;
 }
 
 QToolButton *VOpBar::button(int op) const

@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+namespace Ui {
+class VOpBar;
+}
 class QToolButton;
 class QMenu;
 
@@ -12,6 +15,7 @@ class VOpBar : public QWidget
     Q_OBJECT
 public:
     explicit VOpBar(QWidget *parent = nullptr);
+    ~VOpBar() override;
 
     QToolButton *button(int op) const;
     void setEnabled(int op, bool enabled);
@@ -37,6 +41,7 @@ public slots:
     void on_toolButton_up_clicked();
 
 private:
+    Ui::VOpBar *ui;
     QList<QToolButton *> m_buttons;
     QList<int> m_configured;
     QMenu *m_uploadMenu;

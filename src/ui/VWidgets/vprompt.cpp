@@ -1,4 +1,5 @@
 #include "VWidgets/vprompt.h"
+#include "ui_vprompt.h"
 
 #include "context/vglobalparameter.h"
 
@@ -12,18 +13,10 @@
 VPrompt::VPrompt(QWidget *parent) : VDialog(parent)
 {
     auto *content = new QWidget(this);
-    auto *lay = new QVBoxLayout(content);
-    lay->setContentsMargins(0, 0, 0, 0);
-    lay->setSpacing(8);
-    m_label = new QLabel(content);
-    m_label->setObjectName(QStringLiteral("label_2"));
-    m_label->setWordWrap(true);
-    m_label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_lineEdit = new QLineEdit(content);
-    m_lineEdit->setObjectName(QStringLiteral("lineEdit"));
-    m_lineEdit->setMinimumHeight(30);
-    lay->addWidget(m_label, 1);
-    lay->addWidget(m_lineEdit);
+    form = new Ui::VPromptForm;
+    form->setupUi(content);
+    m_label = form->label_2;
+    m_lineEdit = form->lineEdit;
     setContentWidget(content);
     setTitle(QStringLiteral("提示"));
     setFixedSize(397, 161);
@@ -32,6 +25,11 @@ VPrompt::VPrompt(QWidget *parent) : VDialog(parent)
     connect(m_lineEdit, &QLineEdit::returnPressed, this, &VPrompt::slotClicked);
     connect(m_lineEdit, &QLineEdit::textChanged, this, &VPrompt::on_lineEdit_textChanged);
     setType(-1);
+}
+
+VPrompt::~VPrompt()
+{
+    delete form;
 }
 
 void VPrompt::setType(int type)

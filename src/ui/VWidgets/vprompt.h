@@ -5,6 +5,9 @@
 #include <QJsonObject>
 #include <QStringList>
 
+namespace Ui {
+class VPromptForm;
+}
 class QLabel;
 class QLineEdit;
 
@@ -17,6 +20,7 @@ class VPrompt : public VDialog
     Q_OBJECT
 public:
     explicit VPrompt(QWidget *parent = nullptr);
+    ~VPrompt() override;
 
     void setType(int type);
     int type() const { return m_type; }
@@ -42,6 +46,7 @@ public slots:
     void on_lineEdit_textChanged(const QString &arg1);
 
 private:
+    Ui::VPromptForm *form;
     int m_type = -1;
     bool m_busy = false;
     QStringList m_paths;

@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+namespace Ui {
+class VSearchBar;
+}
 class QLineEdit;
 class QToolButton;
 
@@ -11,6 +14,7 @@ class VSearchBar : public QWidget
     Q_OBJECT
 public:
     explicit VSearchBar(QWidget *parent = nullptr);
+    ~VSearchBar() override;
     QLineEdit *lineEdit() const { return m_lineEdit; }
     void clear();
 
@@ -24,6 +28,7 @@ public slots:
     void on_lineEdit_returnPressed();
 
 private:
+    Ui::VSearchBar *ui;
     QLineEdit *m_lineEdit;
     QToolButton *m_button;
 };

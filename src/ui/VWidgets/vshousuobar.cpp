@@ -1,26 +1,20 @@
 #include "VWidgets/vshousuobar.h"
+#include "ui_vshousuobar.h"
 
 #include <QHBoxLayout>
 #include <QToolButton>
 
-VShousuoBar::VShousuoBar(QWidget *parent) : QWidget(parent)
+VShousuoBar::VShousuoBar(QWidget *parent) : QWidget(parent), ui(new Ui::VShousuoBar)
 {
-    auto *lay = new QHBoxLayout(this);
-    lay->setContentsMargins(0, 0, 0, 0);
-    lay->setSpacing(2);
-    m_view = new QToolButton(this);
-    m_view->setObjectName(QStringLiteral("toolButton"));
-    m_pane = new QToolButton(this);
-    m_pane->setObjectName(QStringLiteral("toolButton_2"));
-    for (QToolButton *b : {m_view, m_pane}) {
-        b->setFixedSize(28, 28);
-        b->setAutoRaise(true);
-        b->setCursor(Qt::PointingHandCursor);
-        lay->addWidget(b);
-    }
-    connect(m_view, &QToolButton::clicked, this, &VShousuoBar::on_toolButton_clicked);
-    connect(m_pane, &QToolButton::clicked, this, &VShousuoBar::on_toolButton_2_clicked);
+    ui->setupUi(this);
+    m_view = ui->toolButton;
+    m_pane = ui->toolButton_2;
     refresh();
+}
+
+VShousuoBar::~VShousuoBar()
+{
+    delete ui;
 }
 
 void VShousuoBar::refresh()

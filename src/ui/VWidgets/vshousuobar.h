@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+namespace Ui {
+class VShousuoBar;
+}
 class QToolButton;
 
 // The view switch: list or icon view, and the detail pane shown or collapsed.
@@ -10,6 +13,7 @@ class VShousuoBar : public QWidget
     Q_OBJECT
 public:
     explicit VShousuoBar(QWidget *parent = nullptr);
+    ~VShousuoBar() override;
     bool isShitu() const { return m_shitu; }
     bool isShousuo() const { return m_shousuo; }
 
@@ -23,6 +27,7 @@ public slots:
 
 private:
     void refresh();
+    Ui::VShousuoBar *ui;
     bool m_shitu = false;
     bool m_shousuo = false;
     QToolButton *m_view;

@@ -64,6 +64,14 @@ VLogin::VLogin(QWidget *parent) : VAlertDialog(parent), ui(new Ui::VLogin)
     resize(573, 345);
     VFrameless::setup(this);
     ui->stackedWidget->setCurrentWidget(ui->page);
+    for (QLineEdit *e : {ui->txt_username, ui->txt_password}) {
+        e->ensurePolished();
+        QPalette pal = e->palette();
+        pal.setColor(QPalette::PlaceholderText, QColor(0xAA, 0xAA, 0xAA));
+        e->setPalette(pal);
+    }
+    ui->txt_username->setFocus();
+    ui->listWidget_2->setSpacing(4);
 
     mapper = new QSignalMapper(this);
     connect(mapper, &QSignalMapper::mappedWidget, this, &VLogin::OpenFolder2);
@@ -303,6 +311,8 @@ void VLogin::slotGetUserList(const QJsonArray &arr)
         if (first) {
             first = false;
             firstAccountButton = nameButton;
+            if (m_keepForm)
+                continue;
             UserInfo::instance()->logintype = o.value(QStringLiteral("logintype")).toInt();
             UserInfo::instance()->schoolid = o.value(QStringLiteral("danweiid")).toString().toInt();
         }
@@ -312,6 +322,8 @@ void VLogin::slotGetUserList(const QJsonArray &arr)
         return;
     }
     placeAccountList();
+    if (m_keepForm)
+        return;
     OpenFolder2(firstAccountButton);
     if (autoLoginAllowed && UserInfo::instance()->logintype == 2) {
         autoLoginRunning = true;
@@ -337,8 +349,12 @@ void VLogin::OpenFolder2(QWidget *w)
     if (w->property("z").toInt() != 0) {
         db_setting::instance()->removeUser(w->property("username").toString());
         // rebuilt later: the clicked button belongs to the list being rebuilt
-        QMetaObject::invokeMethod(this, [this] { slotGetUserList(db_setting::instance()->getAll()); },
-                                  Qt::QueuedConnection);
+        // and without touching the form, which keeps what the user typed
+        QMetaObject::invokeMethod(this, [this] {
+            m_keepForm = true;
+            slotGetUserList(db_setting::instance()->getAll());
+            m_keepForm = false;
+        }, Qt::QueuedConnection);
         return;
     }
     {

@@ -76,4 +76,5 @@ private:
     bool autoLoginAllowed = true;
     QJsonObject schools;
     QString m_typedPassword;
+    bool m_keepForm = false;
 };

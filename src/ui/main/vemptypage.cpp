@@ -11,8 +11,7 @@ VEmptyPage::VEmptyPage(int menuValue, QWidget *parent) : VPage(parent), m_value(
     lay->addStretch(2);
     auto *icon = new QLabel(this);
     icon->setAlignment(Qt::AlignCenter);
-    icon->setPixmap(QPixmap(VLeftmenuInfo::iconPath(menuValue, true)).scaled(56, 56, Qt::KeepAspectRatio,
-                                                                          Qt::SmoothTransformation));
+    icon->setPixmap(QPixmap(QStringLiteral(":/images/icon/big") + VLeftmenuInfo::iconFile(menuValue)));
     auto *title = new QLabel(VLeftmenuInfo::text(menuValue), this);
     title->setObjectName(QStringLiteral("label_pagetitle"));
     title->setAlignment(Qt::AlignCenter);

@@ -71,6 +71,13 @@ void VLayerInfo::prepare(Kind kind, const QString &text, const QString &backgrou
     adjustSize();
 }
 
+void VLayerInfo::setTimes(int hideMs, int showDelayMs, int lockMs)
+{
+    m_hideTimer->setInterval(hideMs);
+    m_showTimer->setInterval(showDelayMs);
+    m_unlockTimer->setInterval(lockMs);
+}
+
 void VLayerInfo::slotLayer_err(const QString &text, bool lock)
 {
     if (m_locked)

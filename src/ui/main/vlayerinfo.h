@@ -25,6 +25,9 @@ public:
     QString background() const { return m_background; }
     // Places the toast over the anchor (top centre of its window).
     void setAnchor(QWidget *anchor) { m_anchor = anchor; }
+    // The product's timings are 5000 ms shown, 300 ms before a wait shows and
+    // 3000 ms locked; tests shorten them.
+    void setTimes(int hideMs, int showDelayMs, int lockMs);
 
 public slots:
     void slotLayer_err(const QString &text, bool lock);

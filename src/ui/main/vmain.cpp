@@ -23,12 +23,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QDir>
 #include <QJsonArray>
 #include <QListWidget>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 
@@ -171,7 +174,7 @@ void VMain::buildMenu()
                 continue;
             }
             item->setFlags(Qt::NoItemFlags);
-            item->setSizeHint(QSize(180, 10));
+            item->setSizeHint(QSize(178, 10));
             auto *row = new QWidget(ui->listWidget);
             row->setProperty("type", -1);
             auto *line = new QLabel(row);
@@ -182,7 +185,7 @@ void VMain::buildMenu()
             lastWasEntry = false;
             continue;
         }
-        item->setSizeHint(QSize(180, 36));
+        item->setSizeHint(QSize(178, 36));
         auto *row = new VMain_leftmenu(enum_leftmenu(v), ui->listWidget);
         ui->listWidget->setItemWidget(item, row);
         connect(this, &VMain::signalLeftmenuSelected, row, &VMain_leftmenu::setSelected);
@@ -297,7 +300,11 @@ void VMain::toggleMaximized()
         m_normalMargin = ui->centralwidget->layout()->contentsMargins().left();
         ui->centralwidget->layout()->setContentsMargins(0, 0, 0, 0);
         isMaximizedState = true;
+        m_normalGeometry = geometry();
         showMaximized();
+        // without a window manager nobody else would resize the window
+        if (QScreen *sc = screen())
+            setGeometry(sc->availableGeometry());
         ui->toolButton_max->setIcon(QIcon(QStringLiteral(":/images/icon/max_w.png")));
         ui->toolButton_max->setToolTip(QStringLiteral("还原"));
     } else {
@@ -305,6 +312,8 @@ void VMain::toggleMaximized()
         ui->centralwidget->layout()->setContentsMargins(m, m, m, m);
         isMaximizedState = false;
         showNormal();
+        if (m_normalGeometry.isValid())
+            setGeometry(m_normalGeometry);
         ui->toolButton_max->setIcon(QIcon(QStringLiteral(":/images/icon/max2_w.png")));
         ui->toolButton_max->setToolTip(QStringLiteral("最大化"));
     }
@@ -365,7 +374,7 @@ void VMain::slotRequestResult(const QJsonObject &re)
         prompt.showCancel(true);
         prompt.centre();
         if (prompt.exec() == QDialog::Accepted)
-            VUtils::openFile(VGlobalParameter::instance()->downloadPageUrl());
+            QDesktopServices::openUrl(QUrl(VGlobalParameter::instance()->downloadPageUrl()));
         return;
     }
     // the update dialog is not part of this build yet
@@ -476,6 +485,10 @@ void VMain::slotQuit(bool)
 
 void VMain::slotCloseApp()
 {
+    // Several roads lead here (a timer after a password change, the sign-in
+    // check, the tray): the program ends, and restarts, once.
+    if (m_quitDone)
+        return;
     VGlobalConnect *hub = VGlobalConnect::instance();
     VGlobalQueue *q = VGlobalQueue::instance();
     if (!m_closing) {
@@ -504,6 +517,7 @@ void VMain::slotCloseApp()
     if (trayIcon)
         trayIcon->hide();
     qCInfo(lcMain) << "退出" << (restartAfterClose ? "并重新启动" : "");
+    m_quitDone = true;
     quitHandler()(restartAfterClose);
 }
 
@@ -600,13 +614,13 @@ void VMain::resizeBy(const QPoint &globalPos)
     const int col = resizeRegion % 10;
     // an edge moves while the window is above its minimum or the move enlarges it
     if (col == 1 && (g.width() > minimumWidth() || d.x() < 0))
-        g.setLeft(qMin(g.left() + d.x(), g.right() - minimumWidth()));
+        g.setLeft(qMin(g.left() + d.x(), g.right() - minimumWidth() + 1));
     if (col == 3 && (g.width() > minimumWidth() || d.x() > 0))
-        g.setRight(qMax(g.right() + d.x(), g.left() + minimumWidth()));
+        g.setRight(qMax(g.right() + d.x(), g.left() + minimumWidth() - 1));
     if (row == 1 && (g.height() > minimumHeight() || d.y() < 0))
-        g.setTop(qMin(g.top() + d.y(), g.bottom() - minimumHeight()));
+        g.setTop(qMin(g.top() + d.y(), g.bottom() - minimumHeight() + 1));
     if (row == 3 && (g.height() > minimumHeight() || d.y() > 0))
-        g.setBottom(qMax(g.bottom() + d.y(), g.top() + minimumHeight()));
+        g.setBottom(qMax(g.bottom() + d.y(), g.top() + minimumHeight() - 1));
     setGeometry(g);
 }
 

@@ -137,5 +137,7 @@ private:
     QPoint lastGlobal;
     QToolButton *gripButton = nullptr;
     bool m_closing = false;
+    bool m_quitDone = false;
     int m_normalMargin = 5;
+    QRect m_normalGeometry;
 };

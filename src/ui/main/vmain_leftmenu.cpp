@@ -6,7 +6,8 @@ VMain_leftmenu::VMain_leftmenu(enum_leftmenu type, QWidget *parent)
 {
     ui->setupUi(this);
     setProperty("type", int(type));
-    setFixedSize(180, 36);
+    setFixedHeight(36);
+    setMinimumWidth(170);
     ui->label_2->setText(VLeftmenuInfo::text(type));
     ui->label_3->setStyleSheet(QStringLiteral(
         "#label_3{background:#F5483B;color:#FFFFFF;border-radius:8px;font-size:11px;}"));
@@ -35,7 +36,7 @@ void VMain_leftmenu::redraw()
     setStyleSheet(m_selected ? QStringLiteral("#widget{border-left:4px solid #0081DD;border-top:1px solid rgb(228, 228, 228);"
                                               "border-bottom:1px solid rgb(228, 228, 228);background:#EDF6FD;}"
                                               "#label_2,#label{color:#0081DD}")
-                             : QStringLiteral("#widget{border:0}#label_2{color:#333333}"));
+                             : QStringLiteral("#widget{border:0;background:transparent;}#label_2{color:#333333}"));
 }
 
 void VMain_leftmenu::setCount(int count)
