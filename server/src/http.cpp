@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <strings.h>
 #include <sys/socket.h>
 
 Q_LOGGING_CATEGORY(lcHttp, "orvel.server.http")
@@ -143,18 +144,30 @@ void Call::replyHtml(const QString &html, int status)
     replyRaw(html.toStdString(), "text/html; charset=utf-8", status);
 }
 
-bool Call::readBody(std::string *out, size_t limit)
+void Call::readStream(const std::function<void(const char *, size_t)> &sink)
 {
     if (!reader)
-        return true;
-    bool tooLarge = false;
+        return;
+    // The library parses multipart bodies itself when asked for the raw body
+    // (and fails on the client's part headers); hide the type so the bytes come through.
+    for (auto &h : const_cast<httplib::Request &>(req).headers) {
+        if (strcasecmp(h.first.c_str(), "Content-Type") == 0 && h.second.find("multipart/") != std::string::npos)
+            h.second = "application/octet-stream; was=" + h.second;
+    }
     (*reader)([&](const char *data, size_t len) {
-        if (out->size() + len > limit) {
+        sink(data, len);
+        return true; // keep reading so the connection stays usable
+    });
+}
+
+bool Call::readBody(std::string *out, size_t limit)
+{
+    bool tooLarge = false;
+    readStream([&](const char *data, size_t len) {
+        if (out->size() + len > limit)
             tooLarge = true;
-            return true; // keep reading so the connection stays usable
-        }
-        out->append(data, len);
-        return true;
+        else
+            out->append(data, len);
     });
     return !tooLarge;
 }
@@ -304,6 +317,12 @@ void HttpServer::handle(const httplib::Request &req, httplib::Response &res, con
 
         Fault fault;
         const bool faulty = svc().faults.take(call.path, svc().portOf(m_index), &fault);
+        if (faulty && fault.kind != "delay" && fault.kind != "drop" && fault.kind != "stall" && reader) {
+            // Answering before the body is read would reset a client still
+            // sending it; take the body first, as a real server would.
+            std::string sink;
+            call.readBody(&sink, 0);
+        }
         if (faulty) {
             if (reader && (fault.kind == "status" || fault.kind == "garbage" || fault.kind == "code")) {
                 // Read the body before answering, as a real server does:

@@ -35,6 +35,8 @@ struct Call {
     void replyHtml(const QString &html, int status = 200);
     // Reads the rest of the body (form posts); false when it is too large.
     bool readBody(std::string *out, size_t limit);
+    // Hands the raw body to sink piece by piece (also for multipart bodies).
+    void readStream(const std::function<void(const char *, size_t)> &sink);
 };
 
 using Handler = std::function<void(Call &)>;

@@ -402,17 +402,7 @@ void uploadBlock(Call &c)
                     f.append(data, len);
             }
         });
-    // The library would parse multipart bodies itself, and its parser rejects
-    // the client's part headers; hide the type so the raw body comes through.
-    for (auto &h : const_cast<httplib::Request &>(c.req).headers) {
-        if (strcasecmp(h.first.c_str(), "Content-Type") == 0)
-            h.second = "application/octet-stream";
-    }
-    if (c.reader)
-        (*c.reader)([&](const char *data, size_t len) {
-            parser.feed(data, len);
-            return true;
-        });
+    c.readStream([&](const char *data, size_t len) { parser.feed(data, len); });
     if (!parser.finished()) {
         c.reply(1, QStringLiteral("分块表单格式错误"));
         return;
