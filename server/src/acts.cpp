@@ -88,6 +88,10 @@ QJsonObject summary(const QJsonArray &items)
 // mkdir -p below a folder; answers the id of the last folder or 0.
 qint64 makePath(const Session &s, qint64 base, const QStringList &segs, Item &item)
 {
+    if (segs.size() > 64) {
+        item.fail(disk::BadName, QStringLiteral("文件夹层级过深"));
+        return 0;
+    }
     qint64 cur = base;
     for (const QString &seg : segs) {
         QString err;

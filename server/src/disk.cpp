@@ -72,6 +72,10 @@ bool canonical(const Session &s, const QString &in, QString *out, QString *error
     QString p = in;
     p.replace(QLatin1Char('\\'), QLatin1Char('/'));
     QStringList segs = p.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (segs.size() > 66) {
+        *error = QStringLiteral("路径层级过深");
+        return false;
+    }
     for (const QString &seg : segs) {
         if (seg == QLatin1String(".") || seg == QLatin1String("..")) {
             *error = QStringLiteral("路径不合法");

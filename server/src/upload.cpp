@@ -483,9 +483,10 @@ void uploadBlock(Call &c)
             return;
         }
     }
-    Store::Tx tx(st);
     st.exec(QStringLiteral("INSERT OR IGNORE INTO upload_blocks(evtid, block) VALUES(?,?)"), {evtid, block});
-    // Keep the digest running over the contiguous prefix of blocks.
+    // Keep the digest running over the contiguous prefix of blocks. Catching
+    // up (after a restart) reads from disk, so it runs outside any store
+    // transaction: only this event waits for it.
     catchUp(*state, ev, block);
     if (state->next == block) {
         state->hash->add(blockData.data(), blockData.size());
@@ -493,16 +494,15 @@ void uploadBlock(Call &c)
     }
     const qint64 have = st.scalar(QStringLiteral("SELECT COUNT(*) FROM upload_blocks WHERE evtid=?"), {evtid}).toLongLong();
     if (have < std::max<qint64>(total, 1)) {
-        tx.commit();
         c.reply(0, QStringLiteral("分块上传成功"), QJsonObject{{"block", double(block)}});
         return;
     }
     catchUp(*state, ev, total);
     if (state->next < total) {
-        tx.commit();
         c.reply(500, QStringLiteral("服务器读取分块失败"));
         return;
     }
+    Store::Tx tx(st);
     const QString sha = state->hash->finalHex();
     if (sha != md5) {
         failEvent(ev, 1, QStringLiteral("文件校验失败：合并后的内容与登记的摘要不一致"));

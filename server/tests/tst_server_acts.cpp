@@ -126,6 +126,9 @@ private slots:
         for (int i = 0; i < 3; ++i)
             QCOMPARE(code(d, i), 0);
         QCOMPARE(names("/1001/sharedisk/课程资料/一年级"), (QStringList{"上册", "下册"}));
+        // Absurdly deep folder paths are refused, not recursed into.
+        d = run({{"acttype", "AddDirs"}, {"filepath", "/"}, {"dirs", QJsonArray{QString("深/").repeated(5000)}}});
+        QCOMPARE(code(d), 4);
         QString err;
         QVERIFY(!server.uploadFile(token, "/1001/sharedisk/课程资料/一年级/上册", "第一课.txt", "课文内容", 0, &err).isEmpty());
 

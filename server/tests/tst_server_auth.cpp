@@ -2,6 +2,8 @@
 #include "testserver.h"
 
 #include <QJsonArray>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TstServerAuth : public QObject
@@ -138,6 +140,32 @@ private slots:
         stripped.remove(QStringLiteral("//"));
         QCOMPARE(QJsonDocument::fromJson(stripped.toUtf8()).object().value("Msg").toObject().value("upserver").toString() + "/",
                  server.rootUrl());
+    }
+
+    void tlsOnEveryServer()
+    {
+        QTemporaryDir dir;
+        QProcess openssl;
+        openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", dir.filePath("key.pem"), "-out",
+                                  dir.filePath("cert.pem"), "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+                                  "subjectAltName=IP:127.0.0.1"});
+        if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+            QSKIP("openssl cannot make a certificate here");
+        TestServer::Options o;
+        o.tlsCert = dir.filePath("cert.pem");
+        o.tlsKey = dir.filePath("key.pem");
+        TestServer tls(o);
+        QVERIFY2(tls.start(), qPrintable(tls.errorString()));
+        QVERIFY(tls.rootUrl().startsWith("https://127.0.0.1:"));
+        for (const QString &up : tls.uploadServers())
+            QVERIFY(up.startsWith("https://"));
+        const QString token = tls.signIn("demo", "demo123");
+        QVERIFY(!token.isEmpty());
+        QCOMPARE(tls.call(tls.uploadServers().first() + "/v1/wp/file/CancelUpload", {{"evtid", "x"}}, token).value("Code").toInt(), 0);
+        // Plain HTTP on a TLS port gets no reply.
+        const TestServer::Reply plain = tls.request("GET", QString(tls.rootUrl()).replace("https:", "http:") + "api/v1/sys/time/getnow",
+                                                    QByteArray(), {}, 3000);
+        QVERIFY(plain.json.isEmpty());
     }
 
     void pathsAndBadInput()
