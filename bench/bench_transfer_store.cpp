@@ -41,7 +41,7 @@ int main(int argc, char **argv)
     if (!store.isReady())
         return 1;
 
-    // 100 000 older rows: half finished, half still pending.
+    // 100 000 older rows, all unfinished: the duplicate check's worst case.
     for (int i = 0; i < 10; ++i)
         store.addFiles(batch(i * 10000, 10000, 1 + (i % 2)), i, false);
     QElapsedTimer t;

@@ -1,19 +1,15 @@
 #include "transfer/vuploadfile.h"
 
 #include <QEventLoop>
-#include <QHttpMultiPart>
 #include <QLoggingCategory>
-#include <QNetworkAccessManager>
-#include <QNetworkRequest>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
 
-#include "request/vnetworkpolicy.h"
 #include "request/vurlrequest.h"
-#include "transfer/vthrottleddevice.h"
 #include "transfer/vtransferthrottle.h"
 #include "transfer/vtransfertimings.h"
+#include "transfer/vuploadrequest.h"
 #include "utils/vnetworkerror.h"
 #include "utils/vutils.h"
 
@@ -127,7 +123,6 @@ void VUploadFile::restart()
 
 void VUploadFile::run()
 {
-    m_nam = VNetworkPolicy::createManager();
     m_timer = new QTimer;
     m_timer->setInterval(VTransferTimings::stallMs.load());
     connect(m_timer, &QTimer::timeout, this, &VUploadFile::slotTimeOut);
@@ -194,8 +189,6 @@ void VUploadFile::run()
     delete m_timer;
     m_timer = nullptr;
     releaseReply();
-    delete m_nam;
-    m_nam = nullptr;
     m_file.seek(0);
     m_file.close();
     m_buffer.clear();
@@ -264,66 +257,42 @@ bool VUploadFile::loadBlock()
 
 void VUploadFile::postBlock()
 {
-    QNetworkRequest req{QUrl(m_uploadUrl)};
-    VNetworkPolicy::apply(req, m_nam);
-    req.setAttribute(QNetworkRequest::HttpPipeliningAllowedAttribute, true);
-    req.setRawHeader("Authorization", QStringLiteral("Bearer %1").arg(m_token).toUtf8());
-
     if (!loadBlock()) {
         slotError(QStringLiteral("本地文件读取失败"));
         return;
     }
     m_currentBlockSize = m_buffer.size();
 
-    auto *multi = new QHttpMultiPart(QHttpMultiPart::FormDataType);
-    QHttpPart filePart;
-    filePart.setRawHeader("Content-Disposition",
-                          "form-data; name=\"file\";filename=\"" + headerSafeName(m_fileName) + "\";");
-    VTransferThrottle *throttle = VTransferThrottle::upload();
-    auto *device = new VThrottledDevice(m_buffer, throttle, &m_stop, multi);
-    filePart.setBodyDevice(device);
-    multi->append(filePart);
+    // The form: the file part, then evtid, md5, totalblocknum, block and
+    // blocksize as text parts.
+    VUploadRequest::Fields fields;
     for (const char *name : {"evtid", "md5", "totalblocknum", "block", "blocksize"}) {
-        QHttpPart part;
-        part.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("text/plain"));
-        part.setRawHeader("Content-Disposition", QByteArray("form-data; name=\"") + name + "\";");
         const QString value = m_uploadInfo.value(QLatin1String(name)).toString();
-        part.setBody(value.toUtf8());
         qCDebug(lcUpload) << "参数" << name << " - 值" << value;
-        multi->append(part);
+        fields.append({QByteArray(name), value.toUtf8()});
     }
-
     if (m_stop) {
-        delete multi;
         slotStopWork();
         return;
     }
     m_timedOut = false;
     m_progressed = false;
-    m_reply = m_nam->post(req, multi);
-    multi->setParent(m_reply);
-    m_timer->start(VTransferTimings::stallMs.load());
-    connect(m_reply, &QNetworkReply::uploadProgress, this, &VUploadFile::onUploadProgress);
+    m_reply = new VUploadRequest(VTransferThrottle::upload());
+    connect(m_reply, &VUploadRequest::uploadProgress, this, &VUploadFile::onUploadProgress);
     QEventLoop loop;
-    connect(m_reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    connect(m_reply, &QNetworkReply::errorOccurred, &loop, &QEventLoop::quit);
+    connect(m_reply, &VUploadRequest::finished, &loop, &QEventLoop::quit);
     connect(this, &VUploadFile::signalContinue, &loop, &QEventLoop::quit);
+    m_timer->start(VTransferTimings::stallMs.load());
+    m_reply->post(QUrl(m_uploadUrl), m_token.toUtf8(),
+                  "form-data; name=\"file\";filename=\"" + headerSafeName(m_fileName) + "\";", m_buffer, fields);
     if (!m_reply->isFinished())
         loop.exec();
     m_timer->stop();
 
     if (m_reply && !m_stop) {
         const QNetworkReply::NetworkError err = m_reply->error();
-        if (err == QNetworkReply::NoError && !m_timedOut) {
-            if (!m_reply->isFinished()) {
-                // Error-free but not done (the loop ended early): wait for it.
-                QEventLoop rest;
-                connect(m_reply, &QNetworkReply::finished, &rest, &QEventLoop::quit);
-                connect(this, &VUploadFile::signalContinue, &rest, &QEventLoop::quit);
-                rest.exec();
-            }
-            if (m_reply && !m_stop)
-                onFinished();
+        if (err == QNetworkReply::NoError && !m_timedOut && m_reply->isFinished()) {
+            onFinished();
         } else if (m_timedOut) {
             slotError(QStringLiteral("上传超时"));
         } else {
@@ -390,10 +359,11 @@ void VUploadFile::releaseReply()
     if (!m_reply)
         return;
     m_reply->disconnect(this);
-    // A reply that already failed is over; aborting it again only warns.
-    if (m_reply->isRunning() && m_reply->error() == QNetworkReply::NoError)
-        m_reply->abort();
-    m_reply->deleteLater();
+    m_reply->abort();
+    // Deleted now, not later: the whole upload runs inside one call of run(),
+    // so deferred deletes would pile up every block (and its form) until the
+    // end. No signal of the post is on the stack here.
+    delete m_reply;
     m_reply = nullptr;
 }
 

@@ -9,8 +9,8 @@
 #include <QRunnable>
 #include <atomic>
 
-class QNetworkAccessManager;
 class QTimer;
+class VUploadRequest;
 
 // Sends one local file to its upload server in numbered blocks: polls the
 // upload event, asks for an instant upload, checks a block when resuming,
@@ -69,7 +69,7 @@ private:
     QJsonObject syncRequest(bool post, const QString &url, const QString &query);
 
     std::atomic<bool> m_stop{false};
-    QNetworkReply *m_reply = nullptr;
+    VUploadRequest *m_reply = nullptr; // the block post in flight
     QString m_evtid;
     QString m_md5;
     QFile m_file;
@@ -94,6 +94,5 @@ private:
     qint32 m_bufferBlock = -1; // block whose bytes m_buffer holds
     qint64 m_fileSize = 0;
     QString m_fileName;
-    QNetworkAccessManager *m_nam = nullptr;
     QTimer *m_timer = nullptr;
 };

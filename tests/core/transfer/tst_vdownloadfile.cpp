@@ -235,7 +235,10 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(run.stopped, 10000);
             QCOMPARE(run.errors.size(), 1);
             QVERIFY(!run.finished);
-            QCOMPARE(QFileInfo(tmp).size(), qint64(7000000));
+            // What arrived before the drop is kept (data still in flight when
+            // the connection broke may be lost; it is fetched again).
+            const qint64 kept = QFileInfo(tmp).size();
+            QVERIFY2(kept > 3000000 && kept <= 7000000, qPrintable(QString::number(kept)));
         }
         Run run(newWorker(server.url(), target));
         run.start();

@@ -1,0 +1,298 @@
+#include "transfer/vuploadrequest.h"
+
+#include <QLoggingCategory>
+#include <QSslSocket>
+#include <QTimer>
+
+#include "request/vnetworkpolicy.h"
+#include "transfer/vtransferthrottle.h"
+#include "utils/vutils.h"
+
+Q_LOGGING_CATEGORY(lcUploadRequest, "orvel.transfer.uploadrequest")
+
+namespace {
+constexpr qint64 kChunk = 256 * 1024;
+constexpr qint64 kSocketFill = 2 * 1024 * 1024; // keep this much queued at most
+} // namespace
+
+VUploadRequest::VUploadRequest(VTransferThrottle *throttle, QObject *parent) : QObject(parent), m_throttle(throttle)
+{
+    m_pace = new QTimer(this);
+    m_pace->setSingleShot(true);
+    connect(m_pace, &QTimer::timeout, this, &VUploadRequest::pumpBody);
+}
+
+VUploadRequest::~VUploadRequest()
+{
+    abort();
+}
+
+void VUploadRequest::post(const QUrl &url, const QByteArray &token, const QByteArray &fileHeader,
+                          const QByteArray &block, const Fields &fields)
+{
+    const QByteArray boundary = "----orvel" + VUtils::uuid().toLatin1();
+    QByteArray formHead = "--" + boundary + "\r\nContent-Disposition: " + fileHeader + "\r\n\r\n";
+    m_tail = "\r\n";
+    for (const auto &f : fields) {
+        m_tail += "--" + boundary + "\r\nContent-Type: text/plain\r\nContent-Disposition: form-data; name=\"" + f.first
+                  + "\";\r\n\r\n" + f.second + "\r\n";
+    }
+    m_tail += "--" + boundary + "--\r\n";
+    m_block = block;
+    m_formSize = formHead.size() + m_block.size() + m_tail.size();
+
+    QByteArray target = url.path(QUrl::FullyEncoded).toLatin1();
+    if (target.isEmpty())
+        target = "/";
+    if (url.hasQuery())
+        target += '?' + url.query(QUrl::FullyEncoded).toLatin1();
+    const bool tls = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    const int port = url.port(tls ? 443 : 80);
+    QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
+    if (host.contains(':'))
+        host = '[' + host + ']';
+    if (url.port() > 0)
+        host += ':' + QByteArray::number(port);
+    m_head = "POST " + target + " HTTP/1.1\r\nHost: " + host + "\r\n";
+    if (!token.isEmpty())
+        m_head += "Authorization: Bearer " + token + "\r\n";
+    m_head += "Content-Type: multipart/form-data; boundary=" + boundary + "\r\nContent-Length: "
+              + QByteArray::number(m_formSize) + "\r\nConnection: close\r\nUser-Agent: OrvelNetdisk\r\n\r\n";
+    m_headerSize = m_head.size();
+    m_head += formHead;
+
+    m_queued = m_written = m_blockQueued = 0;
+    m_tailQueued = false;
+    m_response.clear();
+    m_body.clear();
+    m_status = 0;
+    m_error = QNetworkReply::NoError;
+    m_done = false;
+    m_running = true;
+
+    if (tls) {
+        auto *ssl = new QSslSocket(this);
+        ssl->setSslConfiguration(VNetworkPolicy::sslConfiguration(VNetworkPolicy::insecure(),
+                                                                  VNetworkPolicy::caBundlePath()));
+        ssl->setPeerVerifyName(url.host());
+        m_socket = ssl;
+        connect(ssl, &QSslSocket::encrypted, this, &VUploadRequest::onConnected);
+        connect(ssl, QOverload<const QList<QSslError> &>::of(&QSslSocket::sslErrors), this,
+                [this](const QList<QSslError> &errors) {
+                    qCWarning(lcUploadRequest) << "TLS" << errors;
+                    finish(QNetworkReply::SslHandshakeFailedError);
+                });
+        connect(ssl, &QSslSocket::encryptedBytesWritten, this, &VUploadRequest::onBytesWritten);
+    } else {
+        m_socket = new QTcpSocket(this);
+        connect(m_socket, &QTcpSocket::connected, this, &VUploadRequest::onConnected);
+        connect(m_socket, &QTcpSocket::bytesWritten, this, &VUploadRequest::onBytesWritten);
+    }
+    connect(m_socket, &QTcpSocket::readyRead, this, &VUploadRequest::onReadyRead);
+    connect(m_socket, &QAbstractSocket::errorOccurred, this, &VUploadRequest::onSocketError);
+    connect(m_socket, &QTcpSocket::disconnected, this, &VUploadRequest::onDisconnected);
+    if (tls)
+        static_cast<QSslSocket *>(m_socket)->connectToHostEncrypted(url.host(), quint16(port));
+    else
+        m_socket->connectToHost(url.host(), quint16(port));
+}
+
+void VUploadRequest::abort()
+{
+    m_pace->stop();
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+    m_running = false;
+}
+
+void VUploadRequest::onConnected()
+{
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_socket->write(m_head);
+    m_queued += m_head.size();
+    pumpBody();
+}
+
+void VUploadRequest::pumpBody()
+{
+    if (!m_socket || !m_running)
+        return;
+    while (m_blockQueued < m_block.size() && m_socket->bytesToWrite() < kSocketFill) {
+        qint64 want = qMin(kChunk, m_block.size() - m_blockQueued);
+        want = m_throttle ? m_throttle->tryAcquire(want) : want;
+        if (want <= 0) {
+            m_pace->start(qMax(1, m_throttle->msUntilAvailable()));
+            return;
+        }
+        m_socket->write(m_block.constData() + m_blockQueued, want);
+        m_blockQueued += want;
+        m_queued += want;
+    }
+    if (m_blockQueued >= m_block.size() && !m_tailQueued) {
+        m_socket->write(m_tail);
+        m_queued += m_tail.size();
+        m_tailQueued = true;
+    }
+}
+
+void VUploadRequest::onBytesWritten(qint64 n)
+{
+    m_written += n;
+    const qint64 sent = qBound<qint64>(0, m_written - m_headerSize, m_formSize);
+    if (sent > 0)
+        emit uploadProgress(sent, m_formSize);
+    pumpBody();
+}
+
+void VUploadRequest::onReadyRead()
+{
+    m_response += m_socket->readAll();
+    if (parseResponse(false))
+        finish(errorForStatus(m_status));
+}
+
+// True once the whole response is here (status, headers and body).
+bool VUploadRequest::parseResponse(bool atEof)
+{
+    const int end = m_response.indexOf("\r\n\r\n");
+    if (end < 0)
+        return false;
+    const QList<QByteArray> lines = m_response.left(end).split('\n');
+    const QList<QByteArray> status = lines.value(0).trimmed().split(' ');
+    m_status = status.value(1).toInt();
+    if (m_status == 100) { // an interim answer: drop it and wait for the real one
+        m_response.remove(0, end + 4);
+        return parseResponse(atEof);
+    }
+    qint64 length = -1;
+    bool chunked = false;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QByteArray l = lines.at(i).trimmed();
+        const int colon = l.indexOf(':');
+        if (colon < 0)
+            continue;
+        const QByteArray name = l.left(colon).trimmed().toLower();
+        const QByteArray value = l.mid(colon + 1).trimmed();
+        if (name == "content-length")
+            length = value.toLongLong();
+        else if (name == "transfer-encoding" && value.toLower().contains("chunked"))
+            chunked = true;
+    }
+    const QByteArray rest = m_response.mid(end + 4);
+    if (chunked) {
+        QByteArray out;
+        int pos = 0;
+        for (;;) {
+            const int nl = rest.indexOf("\r\n", pos);
+            if (nl < 0)
+                return false;
+            bool ok = false;
+            const qint64 size = rest.mid(pos, nl - pos).split(';').value(0).trimmed().toLongLong(&ok, 16);
+            if (!ok)
+                return atEof;
+            if (size == 0) {
+                m_body = out;
+                return true;
+            }
+            if (rest.size() < nl + 2 + size + 2)
+                return false;
+            out += rest.mid(nl + 2, int(size));
+            pos = nl + 2 + int(size) + 2;
+        }
+    }
+    if (length >= 0) {
+        if (rest.size() < length)
+            return false;
+        m_body = rest.left(int(length));
+        return true;
+    }
+    m_body = rest;
+    return atEof;
+}
+
+void VUploadRequest::onSocketError()
+{
+    if (!m_running || m_inError)
+        return;
+    const QAbstractSocket::SocketError e = m_socket->error();
+    if (e == QAbstractSocket::RemoteHostClosedError) {
+        // A server may answer before it has read the whole body and then
+        // close; a write can then fail while its answer still waits in the
+        // socket. When the socket is still open here, take that answer first.
+        if (!m_inError && m_socket->socketDescriptor() != -1
+            && m_socket->state() == QAbstractSocket::ConnectedState) {
+            m_inError = true;
+            m_socket->waitForReadyRead(0);
+            m_inError = false;
+        }
+        onDisconnected();
+        return;
+    }
+    QNetworkReply::NetworkError err = QNetworkReply::UnknownNetworkError;
+    switch (e) {
+    case QAbstractSocket::ConnectionRefusedError: err = QNetworkReply::ConnectionRefusedError; break;
+    case QAbstractSocket::HostNotFoundError: err = QNetworkReply::HostNotFoundError; break;
+    case QAbstractSocket::SocketTimeoutError: err = QNetworkReply::TimeoutError; break;
+    case QAbstractSocket::SslHandshakeFailedError: err = QNetworkReply::SslHandshakeFailedError; break;
+    case QAbstractSocket::NetworkError: err = QNetworkReply::NetworkSessionFailedError; break;
+    default: break;
+    }
+    qCDebug(lcUploadRequest) << "socket error" << e << m_socket->errorString();
+    finish(err);
+}
+
+void VUploadRequest::onDisconnected()
+{
+    if (!m_running)
+        return;
+    if (m_socket)
+        m_response += m_socket->readAll();
+    if (parseResponse(true))
+        finish(errorForStatus(m_status));
+    else
+        finish(QNetworkReply::RemoteHostClosedError);
+}
+
+void VUploadRequest::finish(QNetworkReply::NetworkError err)
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    m_done = true;
+    m_error = err;
+    m_pace->stop();
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+    if (err != QNetworkReply::NoError)
+        emit errorOccurred(err);
+    emit finished();
+}
+
+QNetworkReply::NetworkError VUploadRequest::errorForStatus(int status)
+{
+    // The same mapping the network access manager applies.
+    if (status < 400)
+        return QNetworkReply::NoError;
+    switch (status) {
+    case 401: return QNetworkReply::AuthenticationRequiredError;
+    case 403: return QNetworkReply::ContentAccessDenied;
+    case 404: return QNetworkReply::ContentNotFoundError;
+    case 405: return QNetworkReply::ContentOperationNotPermittedError;
+    case 407: return QNetworkReply::ProxyAuthenticationRequiredError;
+    case 409: return QNetworkReply::ContentConflictError;
+    case 410: return QNetworkReply::ContentGoneError;
+    case 418: return QNetworkReply::ProtocolInvalidOperationError;
+    case 500: return QNetworkReply::InternalServerError;
+    case 501: return QNetworkReply::OperationNotImplementedError;
+    case 503: return QNetworkReply::ServiceUnavailableError;
+    default: return status < 500 ? QNetworkReply::UnknownContentError : QNetworkReply::UnknownServerError;
+    }
+}
