@@ -13,6 +13,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRandomGenerator>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -50,16 +51,39 @@ bool TestServer::start(int timeoutMs)
             m_dataDir = m_opt.dataDir;
         }
     }
-    QStringList args{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(m_port), QStringLiteral("--data"),
-                     m_dataDir, QStringLiteral("--act-delay-ms"), QString::number(m_opt.actDelayMs)};
-    if (m_uploads.isEmpty()) {
-        args << QStringLiteral("--upload-ports") << QString::number(m_opt.uploadServers);
-    } else {
-        QStringList ports;
-        for (quint16 p : uploadPorts())
-            ports << QString::number(p);
-        args << QStringLiteral("--upload-port-list") << ports.join(QLatin1Char(','));
+    // Ports come from below the range the system hands out for outgoing
+    // connections: a port freed by stop() cannot then be taken by some test's
+    // client socket before restart() binds it again. A port another test
+    // server holds just means another try.
+    const bool fresh = m_uploads.isEmpty();
+    QElapsedTimer clock;
+    clock.start();
+    for (int attempt = 0;; ++attempt) {
+        QList<quint16> ports;
+        if (fresh) {
+            for (int i = 0; i <= m_opt.uploadServers; ++i)
+                ports.append(quint16(20000 + QRandomGenerator::global()->bounded(12000)));
+        } else {
+            ports.append(m_port);
+            ports.append(uploadPorts());
+        }
+        if (launch(argsFor(ports), timeoutMs))
+            return true;
+        if (!serverLog().contains(QLatin1String("cannot listen")) || attempt >= 40 || clock.elapsed() > timeoutMs)
+            return false;
+        if (!fresh)
+            QThread::msleep(250);
     }
+}
+
+QStringList TestServer::argsFor(const QList<quint16> &ports) const
+{
+    QStringList upl;
+    for (int i = 1; i < ports.size(); ++i)
+        upl << QString::number(ports.at(i));
+    QStringList args{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(ports.value(0)), QStringLiteral("--data"),
+                     m_dataDir, QStringLiteral("--act-delay-ms"), QString::number(m_opt.actDelayMs),
+                     QStringLiteral("--upload-port-list"), upl.join(QLatin1Char(','))};
     if (m_opt.control)
         args << QStringLiteral("--control");
     if (m_opt.seedDemo)
@@ -69,7 +93,7 @@ bool TestServer::start(int timeoutMs)
     if (m_opt.quiet && !qEnvironmentVariableIsSet("ORVEL_SERVER_VERBOSE"))
         args << QStringLiteral("--quiet");
     args << m_opt.extraArgs;
-    return launch(args, timeoutMs);
+    return args;
 }
 
 bool TestServer::launch(const QStringList &args, int timeoutMs)
@@ -83,7 +107,7 @@ bool TestServer::launch(const QStringList &args, int timeoutMs)
     m_proc->setProcessChannelMode(QProcess::SeparateChannels);
     // stderr goes to a file so that a chatty server never blocks on a full pipe.
     QFileInfo(m_dataDir).dir().mkpath(QStringLiteral("."));
-    m_proc->setStandardErrorFile(m_dataDir + QStringLiteral(".log"), QIODevice::Append);
+    m_proc->setStandardErrorFile(m_dataDir + QStringLiteral(".log"), QIODevice::Truncate);
     m_proc->start(bin, args);
     if (!m_proc->waitForStarted(timeoutMs)) {
         m_error = QStringLiteral("cannot start %1: %2").arg(bin, m_proc->errorString());

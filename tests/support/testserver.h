@@ -1,6 +1,8 @@
 #pragma once
-// TestServer: runs orvel-server for one test, on loopback port 0 with a
-// temporary data folder, and stops it (SIGTERM) when destroyed.
+// TestServer: runs orvel-server for one test, on free loopback ports (chosen
+// below the system's range for outgoing connections, so that restart() can
+// take the same ports again) with a temporary data folder, and stops it
+// (SIGTERM) when destroyed.
 //
 // Typical use in a QtTest (the test needs a QCoreApplication, which
 // QTEST_MAIN / QTEST_GUILESS_MAIN provide):
@@ -145,6 +147,7 @@ public:
 
 private:
     bool launch(const QStringList &args, int timeoutMs);
+    QStringList argsFor(const QList<quint16> &ports) const;
 
     Options m_opt;
     std::unique_ptr<QTemporaryDir> m_tmp;
