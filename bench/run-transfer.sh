@@ -107,9 +107,12 @@ for r in $(seq "$RUNS"); do
   sync
   t0=$(now); curl -s -o "$work/dl-curl.bin" "$url"; t1=$(now)
   sc=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }')
-  "$tool" download --url "$url" --out "$work/dl-tool.bin" --no-rename >"$work/dl.out" 2>/dev/null
+  mkdir -p "$work/dl"
+  rm -f "$work"/dl/*
+  "$tool" download --url "$url" --out "$work/dl/dl-tool.bin" --no-rename >"$work/dl.out" 2>/dev/null
   st=$(field seconds "$work/dl.out")
-  got=$(sha256sum "$work/dl-tool.bin" | cut -d' ' -f1)
+  # The server names the file (Content-Disposition); take the path it was saved under.
+  got=$(sha256sum "$(field saved "$work/dl.out")" | cut -d' ' -f1)
   [ "$got" = "$want" ] || { echo "download digest mismatch"; exit 1; }
   echo "run $r: orvel-transfer $st s ($(mibs $bytes "$st") MiB/s)   curl $sc s ($(mibs $bytes "$sc") MiB/s)"
   best_tool=$(awk -v a="$best_tool" -v b="$st" 'BEGIN { print (b < a ? b : a) }')
@@ -117,7 +120,7 @@ for r in $(seq "$RUNS"); do
 done
 echo "download best: orvel-transfer $(mibs $bytes "$best_tool") MiB/s, curl $(mibs $bytes "$best_curl") MiB/s," \
   "ratio $(awk -v a="$best_tool" -v b="$best_curl" 'BEGIN { printf "%.0f %%", b / a * 100 }')"
-rm -f "$work"/dl-*.bin "$last"
+rm -rf "$work"/dl-*.bin "$work/dl" "$last"
 
 [ "${SKIP_BIG:-0}" = 1 ] && exit 0
 echo
@@ -131,8 +134,9 @@ stat=$(curl -s "${root}__control/stat?path=/1001/sharedisk/big.bin")
 echo "server copy: $stat" | cut -c1-200
 echo "$stat" | grep -q "$want" || { echo "server digest differs from $want"; exit 1; }
 url=$(field download_url "$work/up.out")
-"$tool" download --url "$url" --out "$work/big-dl.bin" --no-rename >"$work/dl.out" 2>/dev/null
+mkdir -p "$work/dl"
+"$tool" download --url "$url" --out "$work/dl/big.bin" --no-rename >"$work/dl.out" 2>/dev/null
 echo "download: $(field seconds "$work/dl.out") s, peak RSS $(( $(field peak_rss_kib "$work/dl.out") / 1024 )) MiB"
-got=$(sha256sum "$work/big-dl.bin" | cut -d' ' -f1)
+got=$(sha256sum "$(field saved "$work/dl.out")" | cut -d' ' -f1)
 [ "$got" = "$want" ] || { echo "download digest mismatch"; exit 1; }
 echo "sha256 $want: local, server and download agree ($(stat -c %s "$big") bytes)"

@@ -11,8 +11,8 @@
 Q_LOGGING_CATEGORY(lcUploadRequest, "orvel.transfer.uploadrequest")
 
 namespace {
-constexpr qint64 kChunk = 256 * 1024;
-constexpr qint64 kSocketFill = 2 * 1024 * 1024; // keep this much queued at most
+constexpr qint64 kChunk = 1024 * 1024;
+constexpr qint64 kSocketFill = 4 * 1024 * 1024; // keep this much queued at most
 } // namespace
 
 VUploadRequest::VUploadRequest(VTransferThrottle *throttle, QObject *parent) : QObject(parent), m_throttle(throttle)
