@@ -15,6 +15,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QStringList>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -29,7 +31,7 @@ void usage()
     std::fprintf(stderr,
                  "usage: orvel-server --listen HOST:PORT --data DIR [--seed demo] [--upload-ports N]\n"
                  "                    [--upload-port-list P1,P2,...] [--control] [--act-delay-ms N]\n"
-                 "                    [--tls-cert FILE --tls-key FILE] [--quiet]\n");
+                 "                    [--tls-cert FILE --tls-key FILE] [--quiet] [--exit-with-parent]\n");
 }
 
 bool parseArgs(const QStringList &args, Config &cfg, QString *error)
@@ -98,6 +100,8 @@ bool parseArgs(const QStringList &args, Config &cfg, QString *error)
                 return false;
         } else if (a == QLatin1String("--quiet")) {
             cfg.quiet = true;
+        } else if (a == QLatin1String("--exit-with-parent")) {
+            cfg.exitWithParent = true;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             usage();
             std::exit(0);
@@ -139,6 +143,13 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "orvel-server: %s\n", qPrintable(error));
         usage();
         return 2;
+    }
+    if (cfg.exitWithParent) {
+        // A test that crashes must not leave its server behind: the kernel
+        // sends SIGTERM (caught by sigwait below) when the parent goes away.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() == 1)
+            return 0;
     }
     cfg.dataDir = QDir(cfg.dataDir).absolutePath();
     if (!svc().store.open(cfg.dataDir, &error)) {

@@ -20,6 +20,7 @@ struct Config {
     int actDelayMs = 500;
     QString tlsCert, tlsKey;
     bool quiet = false;
+    bool exitWithParent = false;
 };
 
 class Acts;

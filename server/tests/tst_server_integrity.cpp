@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QJsonArray>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TstServerIntegrity : public QObject
@@ -172,6 +174,36 @@ private slots:
         // Paths naming the other school are refused, not mapped.
         QCOMPARE(runAct({{"acttype", "Remove"}, {"filelist", QJsonArray{"/1002/sharedisk/二中文件夹"}}})
                      .value("filelist").toArray().first().toObject().value("code").toInt(), 2);
+    }
+
+    // A test process that dies (crash, abort, SIGKILL) must not leave its
+    // server running: ctest would wait on the server's open output.
+    void serverEndsWithItsParent()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QProcess parent;
+        parent.start(QStringLiteral("/bin/sh"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("\"$0\" --listen 127.0.0.1:0 --data \"$1\" --quiet --exit-with-parent "
+                                     "</dev/null >/dev/null 2>&1 & echo $!; sleep 60"),
+                      TestServer::serverBinary(), dir.path() + QStringLiteral("/data")});
+        QVERIFY(parent.waitForReadyRead(10000));
+        const qint64 pid = parent.readLine().trimmed().toLongLong();
+        QVERIFY(pid > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.path() + QStringLiteral("/data")), 10000);
+        const auto alive = [pid] {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray text = stat.readAll();
+            const int paren = text.lastIndexOf(')');
+            return paren > 0 && text.mid(paren + 2, 1) != "Z"; // an unreaped exit counts as gone
+        };
+        QVERIFY(alive());
+        parent.kill();
+        QVERIFY(parent.waitForFinished(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(!alive(), 10000);
     }
 };
 

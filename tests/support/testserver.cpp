@@ -92,7 +92,7 @@ QStringList TestServer::argsFor(const QList<quint16> &ports) const
         args << QStringLiteral("--tls-cert") << m_opt.tlsCert << QStringLiteral("--tls-key") << m_opt.tlsKey;
     if (m_opt.quiet && !qEnvironmentVariableIsSet("ORVEL_SERVER_VERBOSE"))
         args << QStringLiteral("--quiet");
-    args << m_opt.extraArgs;
+    args << QStringLiteral("--exit-with-parent") << m_opt.extraArgs;
     return args;
 }
 
