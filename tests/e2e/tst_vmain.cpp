@@ -1,6 +1,6 @@
 // The main window against the stand-in service: menu rules, page switches,
 // the sign-in check, the act poll, the update check, password change and the
-// shutdown that waits for transfers.
+// shutdown that waits for transfers, and the last view kept across runs.
 #include "main/vemptypage.h"
 #include "main/vmain.h"
 #include "main/vmain_leftmenu.h"
@@ -9,6 +9,7 @@
 #include "VWidgets/vprompt.h"
 
 #include "Api/api.h"
+#include "DB/db_self.h"
 #include "DB/db_setting.h"
 #include "context/userinfo.h"
 #include "context/vglobalparameter.h"
@@ -125,6 +126,8 @@ private slots:
         VGlobalQueue::instance()->clearDownloads();
         M_config::instance()->reset();
         signIn(QStringLiteral("demo"), QStringLiteral("demo123"));
+        // every test starts without a remembered view
+        QVERIFY(db_self::instance()->setLastvisit(QJsonObject()));
     }
 
     void menuRules_data()
@@ -424,6 +427,76 @@ private slots:
         w->slotCloseApp();
         QCOMPARE(quits, QList<bool>{true});
         QCOMPARE(stopped.size(), 0);
+    }
+
+    // What the window shows at shutdown is where the next window starts; for
+    // the disk view that includes the folder it hands the page.
+    void lastViewSurvivesARestart_data()
+    {
+        QTest::addColumn<int>("menu");
+        QTest::addColumn<QString>("path");     // opened before the shutdown
+        QTest::addColumn<QString>("expected"); // handed to the disk view after it
+        QTest::newRow("transfer list") << 14 << "" << "";
+        QTest::newRow("favourites") << 9 << "" << "";
+        QTest::newRow("disk view folder") << 0 << "/资料/2026'春/" << "/资料/2026'春/";
+        QTest::newRow("disk view start folder") << 0 << "" << "/";
+    }
+    void lastViewSurvivesARestart()
+    {
+        QFETCH(int, menu);
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        {
+            auto w = window();
+            QCOMPARE(w->currentMenu(), 0);
+            w->slotClickLeftMenu(8, QVariant()); // a page in between
+            w->slotClickLeftMenu(menu, path);
+            QCOMPARE(w->currentMenu(), menu);
+            w->slotQuit();
+            QTRY_COMPARE(quits.size(), 1);
+        }
+        QJsonObject stored{{"leftmenu", menu}};
+        if (menu == 0)
+            stored.insert(QStringLiteral("path"), expected);
+        QCOMPARE(db_self::instance()->getLastvisit(), stored);
+
+        QSignalSpy clicks(VGlobalConnect::instance(), &VGlobalConnect::signalClickLeftMenu);
+        QSignalSpy err(VGlobalConnect::instance(), &VGlobalConnect::signalLayer_err);
+        auto next = window();
+        QCOMPARE(clicks.size(), 1);
+        QCOMPARE(clicks.first().at(0).toInt(), menu);
+        QCOMPARE(clicks.first().at(1).value<QVariant>().toString(), expected);
+        QCOMPARE(next->currentMenu(), menu);
+        QVERIFY(next->menuItem(menu)->isSelected());
+        if (menu == 0)
+            QCOMPARE(next->page(0)->currentPath(), expected);
+        QVERIFY(err.isEmpty());
+    }
+
+    // Nothing usable remembered: the window starts on the disk view's start
+    // folder, without an error.
+    void lastViewFallsBackToTheDiskView_data()
+    {
+        QTest::addColumn<QString>("stored"); // the decrypted "lastvisit" text
+        QTest::newRow("nothing") << "";
+        QTest::newRow("empty object") << "{}";
+        QTest::newRow("entry not in this menu") << R"({"leftmenu":15})";
+        QTest::newRow("entry naming no page") << R"({"leftmenu":5,"path":"/x/"})";
+        QTest::newRow("not JSON") << "leftmenu=14";
+    }
+    void lastViewFallsBackToTheDiskView()
+    {
+        QFETCH(QString, stored);
+        QVERIFY(db_self::instance()->setOther(db_self::other_lastvisit, stored));
+        QSignalSpy clicks(VGlobalConnect::instance(), &VGlobalConnect::signalClickLeftMenu);
+        QSignalSpy err(VGlobalConnect::instance(), &VGlobalConnect::signalLayer_err);
+        auto w = window();
+        QCOMPARE(clicks.size(), 1);
+        QCOMPARE(clicks.first().at(0).toInt(), 0);
+        QCOMPARE(clicks.first().at(1).value<QVariant>().toString(), QString());
+        QCOMPARE(w->currentMenu(), 0);
+        QCOMPARE(w->page(0)->currentPath(), QStringLiteral("/"));
+        QVERIFY(err.isEmpty());
     }
 
     void framelessDragAndResize()

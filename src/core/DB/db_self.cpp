@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QSet>
 #include <QSqlError>
@@ -536,4 +537,117 @@ int db_self::addFiles(QList<M_db_file> list, int index, bool islast)
     vacuum();
     emit signalAddCount(index, added, islast);
     return added;
+}
+
+// ---- key-value state ------------------------------------------------------
+
+QString db_self::otherKeyName(OtherKey key)
+{
+    switch (key) {
+    case other_cancle:
+        return QStringLiteral("cancle");
+    case other_config:
+        return QStringLiteral("config");
+    case other_adminbak:
+        return QStringLiteral("adminbak");
+    case other_lastvisit:
+        return QStringLiteral("lastvisit");
+    }
+    return QString();
+}
+
+QString db_self::getOther(OtherKey key)
+{
+    const QString name = otherKeyName(key);
+    if (name.isEmpty())
+        return QString();
+    OpenDb open(m_fileDb);
+    if (!open.ok()) {
+        qCWarning(lcDbSelf) << "file.db does not open" << m_fileDb.lastError().text();
+        return QString();
+    }
+    QSqlQuery q(m_fileDb);
+    q.prepare(QStringLiteral("select value from other where key =?"));
+    q.addBindValue(name);
+    if (!q.exec()) {
+        qCWarning(lcDbSelf) << "reading" << name << "failed" << q.lastError().text();
+        return QString();
+    }
+    if (!q.next())
+        return QString();
+    const QString stored = q.value(0).toString();
+    q.finish();
+    return stored.isEmpty() ? QString() : VUtils::instance()->toDecrypt(stored);
+}
+
+bool db_self::setOther(OtherKey key, const QString &value)
+{
+    const QString name = otherKeyName(key);
+    if (name.isEmpty())
+        return false;
+    QString enc;
+    if (!value.isEmpty()) {
+        enc = VUtils::instance()->toEncrypt(value);
+        // Storing nothing in place of the value would lose it silently.
+        if (enc.isEmpty()) {
+            qCWarning(lcDbSelf) << "value for" << name << "not encrypted, not stored";
+            return false;
+        }
+    }
+    OpenDb open(m_fileDb);
+    if (!open.ok()) {
+        qCWarning(lcDbSelf) << "file.db does not open" << m_fileDb.lastError().text();
+        return false;
+    }
+    m_fileDb.transaction();
+    bool ok = true;
+    bool present = false;
+    {
+        QSqlQuery sel(m_fileDb);
+        sel.prepare(QStringLiteral("select value from other where key =?"));
+        sel.addBindValue(name);
+        ok = sel.exec();
+        present = ok && sel.next();
+    }
+    if (ok && !present) {
+        QSqlQuery ins(m_fileDb);
+        ins.prepare(QStringLiteral("insert into other(key,value) values(?,'')"));
+        ins.addBindValue(name);
+        ok = ins.exec();
+    }
+    if (ok) {
+        QSqlQuery up(m_fileDb);
+        up.prepare(QStringLiteral("update other set value = ? where key =?"));
+        up.addBindValue(enc);
+        up.addBindValue(name);
+        ok = up.exec();
+        if (!ok)
+            qCWarning(lcDbSelf) << "storing" << name << "failed" << up.lastError().text();
+    }
+    if (!ok || !m_fileDb.commit()) {
+        qCWarning(lcDbSelf) << "storing" << name << "failed" << m_fileDb.lastError().text();
+        m_fileDb.rollback();
+        return false;
+    }
+    return true;
+}
+
+QJsonObject db_self::getLastvisit()
+{
+    return QJsonDocument::fromJson(getOther(other_lastvisit).toUtf8()).object();
+}
+
+bool db_self::setLastvisit(const QJsonObject &last)
+{
+    return setOther(other_lastvisit, QString::fromUtf8(QJsonDocument(last).toJson(QJsonDocument::Compact)));
+}
+
+QString db_self::getAdminbak()
+{
+    return getOther(other_adminbak);
+}
+
+bool db_self::setAdminbak(const QString &text)
+{
+    return setOther(other_adminbak, text);
 }

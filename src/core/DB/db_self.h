@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QSqlDatabase>
@@ -43,6 +44,29 @@ public:
     bool clearDownloadRows();
     bool clearUploadRows();
     void vacuum();
+
+    // Per-user state in file.db's "other" table. Keys are known by number;
+    // the row carries the key's name. Pending upload cancellations are kept
+    // by the settings store, not here.
+    enum OtherKey {
+        other_cancle = 1,
+        other_config = 2,
+        other_adminbak = 3,
+        other_lastvisit = 4,
+    };
+    static QString otherKeyName(OtherKey key);
+    // The stored text, decrypted; empty when there is no row or it does not
+    // decrypt.
+    QString getOther(OtherKey key);
+    // Stores value encrypted, replacing an earlier one. False when nothing
+    // was stored (the store or the encryption failed).
+    bool setOther(OtherKey key, const QString &value);
+    // The last view of the main window ("leftmenu", "path"); empty when none.
+    QJsonObject getLastvisit();
+    bool setLastvisit(const QJsonObject &last);
+    // The backup task configuration, kept as the backup page writes it.
+    QString getAdminbak();
+    bool setAdminbak(const QString &text);
 
     QString filePath() const { return m_filePath; }
     QString synPath() const { return m_synPath; }

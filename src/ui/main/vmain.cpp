@@ -11,6 +11,7 @@
 #include "VWidgets/vprompt.h"
 
 #include "Api/api.h"
+#include "DB/db_self.h"
 #include "DB/db_setting.h"
 #include "context/userinfo.h"
 #include "context/vglobalparameter.h"
@@ -524,15 +525,32 @@ void VMain::slotCloseApp()
 void VMain::saveLastVisit()
 {
     // kept for the next run of this account; restored in restoreLastVisit
+    if (m_currentMenu < 0)
+        return;
     QJsonObject last{{QStringLiteral("leftmenu"), m_currentMenu}};
     if (m_currentMenu == leftmenu_gonggongwangpan && m_pages.value(m_currentMenu))
         last.insert(QStringLiteral("path"), m_pages.value(m_currentMenu)->currentPath());
-    Q_UNUSED(last)
+    if (!db_self::instance()->setLastvisit(last))
+        qCWarning(lcMain) << "last view not stored";
 }
 
 void VMain::restoreLastVisit()
 {
-    emit VGlobalConnect::instance()->signalClickLeftMenu(leftmenu_gonggongwangpan, QVariant(QString()));
+    const QJsonObject last = db_self::instance()->getLastvisit();
+    int menu = leftmenu_gonggongwangpan;
+    QVariant value{QString()};
+    if (last.contains(QStringLiteral("leftmenu"))) {
+        menu = last.value(QStringLiteral("leftmenu")).toInt(-1);
+        if (menu == leftmenu_gonggongwangpan)
+            value = last.value(QStringLiteral("path")).toString();
+    }
+    // An entry this menu no longer has (say, the role changed) would leave
+    // the window without a page: start on the disk view instead.
+    if (!m_menuEntries.contains(menu) || menu < 0) {
+        menu = leftmenu_gonggongwangpan;
+        value = QString();
+    }
+    emit VGlobalConnect::instance()->signalClickLeftMenu(menu, value);
 }
 
 // --- frameless window handling -------------------------------------------------

@@ -1,5 +1,6 @@
 // The transfer log store: schema and upgrades, the duplicate rule of a batch,
-// the list queries, and a store that cannot be opened.
+// the list queries, the per-user key-value state, and a store that cannot be
+// opened.
 
 #include <QDateTime>
 #include <QSignalSpy>
@@ -10,8 +11,13 @@
 #include <QtTest>
 
 #include "DB/db_self.h"
+#include "context/orvelcore.h"
+#include "context/vconfigs.h"
 #include "records/metatypes.h"
 #include "transfer/vglobalconnect.h"
+#include "utils/vutils.h"
+
+#include <QJsonDocument>
 
 namespace {
 
@@ -48,6 +54,25 @@ void makeVersion3(const QString &path)
     QSqlDatabase::removeDatabase(QStringLiteral("v3"));
 }
 
+// The "other" rows of a file.db, read behind the store's back.
+QMultiMap<QString, QString> otherRows(const QString &path)
+{
+    QMultiMap<QString, QString> rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("peek"));
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(QStringLiteral("select key, value from other")))
+                while (q.next())
+                    rows.insert(q.value(0).toString(), q.value(1).toString());
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("peek"));
+    return rows;
+}
+
 } // namespace
 
 class TestDbSelf : public QObject
@@ -58,6 +83,91 @@ private slots:
     {
         QStandardPaths::setTestModeEnabled(true);
         registerMetaTypes();
+        initOrvelCore();
+        QFile f(QStringLiteral(":/js/crypto.txt"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        VConfigs::instance()->setScript(QString::fromUtf8(f.readAll()));
+        QVERIFY(!VUtils::instance()->toEncrypt(QStringLiteral("x")).isEmpty());
+    }
+
+    // Values are kept encrypted under the key's name, survive a new store
+    // over the same files, and a second set replaces the first.
+    void otherRoundTrip_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("last visit") << int(db_self::other_lastvisit) << "lastvisit"
+                                    << R"({"leftmenu":0,"path":"/资料/2026'春/"})"
+                                    << R"({"leftmenu":14})";
+        QTest::newRow("backup configuration")
+            << int(db_self::other_adminbak) << "adminbak" << "[{\"local\":\"/home/a b/备份\"}]"
+            << "x'); drop table other; --";
+    }
+    void otherRoundTrip()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, name);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        const auto k = db_self::OtherKey(key);
+        QTemporaryDir dir;
+        {
+            db_self store(dir.path());
+            QVERIFY(store.isReady());
+            QCOMPARE(store.getOther(k), QString());
+            QVERIFY(store.setOther(k, first));
+            QCOMPARE(store.getOther(k), first);
+            // the other keys are untouched
+            QCOMPARE(store.getOther(k == db_self::other_lastvisit ? db_self::other_adminbak
+                                                                   : db_self::other_lastvisit),
+                     QString());
+        }
+        QMultiMap<QString, QString> raw = otherRows(dir.filePath(QStringLiteral("file.db")));
+        QCOMPARE(raw.keys(), QStringList{name});
+        QVERIFY(!raw.value(name).isEmpty());
+        QVERIFY(raw.value(name) != first);
+        QVERIFY(!raw.value(name).contains(QStringLiteral("leftmenu")));
+        QCOMPARE(VUtils::instance()->toDecrypt(raw.value(name)), first);
+
+        db_self again(dir.path());
+        QCOMPARE(again.getOther(k), first);
+        QVERIFY(again.setOther(k, second));
+        QCOMPARE(again.getOther(k), second);
+        raw = otherRows(dir.filePath(QStringLiteral("file.db")));
+        QCOMPARE(raw.size(), 1); // replaced, not added
+        QCOMPARE(VUtils::instance()->toDecrypt(raw.value(name)), second);
+    }
+
+    void typedOtherForms()
+    {
+        QTemporaryDir dir;
+        db_self store(dir.path());
+        QVERIFY(store.getLastvisit().isEmpty());
+        QCOMPARE(store.getAdminbak(), QString());
+        const QJsonObject last{{"leftmenu", 0}, {"path", "/资料/"}};
+        QVERIFY(store.setLastvisit(last));
+        QCOMPARE(store.getLastvisit(), last);
+        QVERIFY(store.setLastvisit({{"leftmenu", 9}}));
+        QCOMPARE(store.getLastvisit(), (QJsonObject{{"leftmenu", 9}}));
+        QVERIFY(store.setAdminbak(QStringLiteral("任务一")));
+        QCOMPARE(store.getAdminbak(), QStringLiteral("任务一"));
+        QCOMPARE(store.getLastvisit(), (QJsonObject{{"leftmenu", 9}}));
+
+        // a value that does not decrypt (written by another key) reads as none
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("spoil"));
+            db.setDatabaseName(store.filePath());
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec(QStringLiteral("update other set value = 'not cipher text' where key = 'lastvisit'")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("spoil"));
+        QVERIFY(store.getLastvisit().isEmpty());
+        QVERIFY(store.setLastvisit(last));
+        QCOMPARE(store.getLastvisit(), last);
     }
 
     void freshSchemaIsCurrent()
