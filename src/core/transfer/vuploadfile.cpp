@@ -43,6 +43,7 @@ VUploadFile::VUploadFile(QObject *parent) : QObject(parent)
 VUploadFile::~VUploadFile()
 {
     releaseReply();
+    delete m_poster;
     dropReadAhead();
 }
 
@@ -196,6 +197,8 @@ void VUploadFile::run()
     delete m_timer;
     m_timer = nullptr;
     releaseReply();
+    delete m_poster;
+    m_poster = nullptr;
     delete m_manager;
     m_manager = nullptr;
     dropReadAhead();
@@ -325,7 +328,8 @@ void VUploadFile::postBlock()
     }
     m_timedOut = false;
     m_progressed = false;
-    m_reply = new VUploadRequest(VTransferThrottle::upload());
+    m_reply = m_poster ? m_poster : new VUploadRequest(VTransferThrottle::upload());
+    m_poster = nullptr;
     connect(m_reply, &VUploadRequest::uploadProgress, this, &VUploadFile::onUploadProgress);
     QEventLoop loop;
     connect(m_reply, &VUploadRequest::finished, &loop, &QEventLoop::quit);
@@ -351,7 +355,7 @@ void VUploadFile::postBlock()
     } else if (m_stop) {
         slotStopWork();
     }
-    releaseReply();
+    parkReply();
 }
 
 void VUploadFile::onFinished()
@@ -369,7 +373,7 @@ void VUploadFile::onFinished()
             emit signalReplyFinished(-1);
         } else {
             m_uploadInfo[QStringLiteral("block")] = QString::number(m_block);
-            releaseReply();
+            parkReply();
             emit signalContinue();
             emit signalReplyFinished(m_block);
         }
@@ -401,6 +405,22 @@ void VUploadFile::onUploadProgress(qint64 sent, qint64 total)
 void VUploadFile::onError(QNetworkReply::NetworkError code)
 {
     slotError(networkErrorText(int(code)));
+}
+
+// A post that ended well keeps its connection for the next block; any
+// other is closed.
+void VUploadFile::parkReply()
+{
+    if (!m_reply)
+        return;
+    if (m_stop || !m_reply->isFinished() || m_reply->error() != QNetworkReply::NoError || m_timedOut) {
+        releaseReply();
+        return;
+    }
+    m_reply->disconnect(this);
+    delete m_poster;
+    m_poster = m_reply;
+    m_reply = nullptr;
 }
 
 void VUploadFile::releaseReply()

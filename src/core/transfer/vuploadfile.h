@@ -74,6 +74,8 @@ private:
 
     std::atomic<bool> m_stop{false};
     VUploadRequest *m_reply = nullptr; // the block post in flight
+    VUploadRequest *m_poster = nullptr; // the last post, kept for its connection
+    void parkReply();
     QString m_evtid;
     QString m_md5;
     QFile m_file;

@@ -57,7 +57,7 @@ void VUploadRequest::post(const QUrl &url, const QByteArray &token, const QByteA
     if (!token.isEmpty())
         m_head += "Authorization: Bearer " + token + "\r\n";
     m_head += "Content-Type: multipart/form-data; boundary=" + boundary + "\r\nContent-Length: "
-              + QByteArray::number(m_formSize) + "\r\nConnection: close\r\nUser-Agent: OrvelNetdisk\r\n\r\n";
+              + QByteArray::number(m_formSize) + "\r\nUser-Agent: OrvelNetdisk\r\n\r\n";
     m_headerSize = m_head.size();
     m_head += formHead;
 
@@ -68,8 +68,28 @@ void VUploadRequest::post(const QUrl &url, const QByteArray &token, const QByteA
     m_status = 0;
     m_error = QNetworkReply::NoError;
     m_done = false;
+    m_keep = false;
     m_running = true;
+    m_url = url;
 
+    const QString origin = url.scheme().toLower() + QLatin1Char('|') + url.host() + QLatin1Char('|') + QString::number(port);
+    if (m_socket && m_origin == origin && m_socket->state() == QAbstractSocket::ConnectedState
+        && m_socket->bytesAvailable() == 0 && m_socket->bytesToWrite() == 0) {
+        m_reused = true;
+        onConnected();
+        return;
+    }
+    dropSocket();
+    m_origin = origin;
+    connectSocket();
+}
+
+void VUploadRequest::connectSocket()
+{
+    m_reused = false;
+    const QUrl &url = m_url;
+    const bool tls = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    const int port = url.port(tls ? 443 : 80);
     if (tls) {
         auto *ssl = new QSslSocket(this);
         ssl->setSslConfiguration(VNetworkPolicy::sslConfiguration(VNetworkPolicy::insecure(),
@@ -100,18 +120,38 @@ void VUploadRequest::post(const QUrl &url, const QByteArray &token, const QByteA
 void VUploadRequest::abort()
 {
     m_pace->stop();
+    dropSocket();
+    m_running = false;
+}
+
+void VUploadRequest::dropSocket()
+{
     if (m_socket) {
         m_socket->disconnect(this);
         m_socket->abort();
         m_socket->deleteLater();
         m_socket = nullptr;
     }
-    m_running = false;
+}
+
+// A kept-alive connection the server closed before it answered anything:
+// the post goes again on a new connection, once.
+bool VUploadRequest::retryFresh()
+{
+    if (!m_reused || !m_response.isEmpty() || !m_socket || m_socket->bytesAvailable() > 0)
+        return false;
+    qCDebug(lcUploadRequest) << "kept connection closed, posting again on a new one";
+    dropSocket();
+    m_queued = m_written = m_blockQueued = 0;
+    m_tailQueued = false;
+    connectSocket();
+    return true;
 }
 
 void VUploadRequest::onConnected()
 {
-    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (!m_reused)
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_socket->write(m_head);
     m_queued += m_head.size();
     pumpBody();
@@ -150,6 +190,12 @@ void VUploadRequest::onBytesWritten(qint64 n)
 
 void VUploadRequest::onReadyRead()
 {
+    if (!m_running) {
+        // Bytes on an idle connection: it is not fit to carry another post.
+        m_socket->readAll();
+        m_origin.clear();
+        return;
+    }
     m_response += m_socket->readAll();
     if (parseResponse(false))
         finish(errorForStatus(m_status));
@@ -164,6 +210,7 @@ bool VUploadRequest::parseResponse(bool atEof)
     const QList<QByteArray> lines = m_response.left(end).split('\n');
     const QList<QByteArray> status = lines.value(0).trimmed().split(' ');
     m_status = status.value(1).toInt();
+    m_keep = status.value(0) == "HTTP/1.1";
     if (m_status == 100) { // an interim answer: drop it and wait for the real one
         m_response.remove(0, end + 4);
         return parseResponse(atEof);
@@ -179,6 +226,8 @@ bool VUploadRequest::parseResponse(bool atEof)
         const QByteArray value = l.mid(colon + 1).trimmed();
         if (name == "content-length")
             length = value.toLongLong();
+        else if (name == "connection")
+            m_keep = !value.toLower().contains("close");
         else if (name == "transfer-encoding" && value.toLower().contains("chunked"))
             chunked = true;
     }
@@ -219,6 +268,8 @@ void VUploadRequest::onSocketError()
     if (!m_running || m_inError)
         return;
     const QAbstractSocket::SocketError e = m_socket->error();
+    if (e == QAbstractSocket::RemoteHostClosedError && retryFresh())
+        return;
     if (e == QAbstractSocket::RemoteHostClosedError) {
         // A server may answer before it has read the whole body and then
         // close; a write can then fail while its answer still waits in the
@@ -251,10 +302,12 @@ void VUploadRequest::onDisconnected()
         return;
     if (m_socket)
         m_response += m_socket->readAll();
-    if (parseResponse(true))
+    if (parseResponse(true)) {
+        m_keep = false;
         finish(errorForStatus(m_status));
-    else
+    } else if (!retryFresh()) {
         finish(QNetworkReply::RemoteHostClosedError);
+    }
 }
 
 void VUploadRequest::finish(QNetworkReply::NetworkError err)
@@ -265,12 +318,12 @@ void VUploadRequest::finish(QNetworkReply::NetworkError err)
     m_done = true;
     m_error = err;
     m_pace->stop();
-    if (m_socket) {
-        m_socket->disconnect(this);
-        m_socket->abort();
-        m_socket->deleteLater();
-        m_socket = nullptr;
-    }
+    // A whole answer on a connection the server keeps open: the next post
+    // may go out on it. Anything else closes it.
+    const bool keep = err == QNetworkReply::NoError && m_keep && m_socket
+        && m_socket->state() == QAbstractSocket::ConnectedState && m_tailQueued;
+    if (!keep)
+        dropSocket();
     if (err != QNetworkReply::NoError)
         emit errorOccurred(err);
     emit finished();

@@ -16,7 +16,9 @@ class VTransferThrottle;
 // between threads in 16 KiB steps, which caps an upload far below what the
 // link and the upload server manage; here the block goes out in large
 // writes, paced by the shared upload budget without blocking the thread,
-// and a stop closes the socket at once.
+// and a stop closes the socket at once. Successive posts through one object
+// to the same server share a kept-alive connection; a post on a connection
+// the server closed meanwhile goes again on a new one.
 class VUploadRequest : public QObject
 {
     Q_OBJECT
@@ -53,12 +55,19 @@ private:
     void onSocketError();
     void onDisconnected();
     bool parseResponse(bool atEof);
+    void connectSocket();
+    void dropSocket();
+    bool retryFresh();
     void finish(QNetworkReply::NetworkError err);
     static QNetworkReply::NetworkError errorForStatus(int status);
 
     VTransferThrottle *m_throttle;
     QTcpSocket *m_socket = nullptr;
     QTimer *m_pace = nullptr;
+    QUrl m_url;
+    QString m_origin;       // scheme, host and port the socket is connected to
+    bool m_reused = false;  // this post went out on a kept-alive connection
+    bool m_keep = false;    // the server lets the connection stay open
     QByteArray m_head;  // request line, headers and the file part's header
     QByteArray m_block; // the file bytes
     QByteArray m_tail;  // end of the file part, the text fields, the closing boundary
