@@ -157,22 +157,34 @@ QJsonObject VUrlRequest::send()
         m_timedOut = false;
         m_progressed = false;
         ++m_attempts;
-        manager.reset(VNetworkPolicy::createManager());
+        QNetworkAccessManager *through = nullptr;
+        if (m_manager && m_attempts == 1) {
+            through = m_manager;
+        } else {
+            manager.reset(VNetworkPolicy::createManager());
+            through = manager.get();
+        }
 
         QNetworkRequest request(m_url);
-        VNetworkPolicy::apply(request, manager.get());
+        VNetworkPolicy::apply(request, through);
         request.setAttribute(QNetworkRequest::HttpPipeliningAllowedAttribute, true);
         request.setHeader(QNetworkRequest::ContentTypeHeader,
                           QStringLiteral("application/x-www-form-urlencoded"));
         if (!m_token.isEmpty())
             request.setRawHeader("Authorization", "Bearer " + m_token.toUtf8());
+        // The manager sends a post's body in a write of its own; on a
+        // kept-alive connection that write waits for the peer's delayed
+        // acknowledgement (some 40 ms) every time. A caller's manager is kept
+        // for its thread and set-up, not for the connection.
+        if (through == m_manager)
+            request.setRawHeader("Connection", "close");
 
         if (m_method == 0) {
             if (!m_query.isEmpty())
                 request.setUrl(QUrl(m_url.toString() + QLatin1Char('?') + m_query));
-            reply = manager->get(request);
+            reply = through->get(request);
         } else {
-            reply = manager->post(request, m_query.toUtf8());
+            reply = through->post(request, m_query.toUtf8());
         }
 
         QEventLoop loop;
@@ -195,8 +207,9 @@ QJsonObject VUrlRequest::send()
             if (reply->isRunning())
                 reply->abort();
             QThread::msleep(kRetryDelay);
+            delete reply;
             reply = nullptr;
-            manager.reset(); // takes the reply with it
+            manager.reset();
             continue;
         }
         if (!failed)
@@ -235,8 +248,11 @@ QJsonObject VUrlRequest::send()
         reply->disconnect();
         if (reply->isRunning())
             reply->abort();
+        // Deleted now: nothing would run a deferred delete on a pool thread,
+        // and a caller's manager would collect replies until it goes.
+        delete reply;
     }
-    manager.reset(); // deletes the reply now; nothing would run a deferred delete on a pool thread
+    manager.reset();
     return object;
 }
 

@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <QVariant>
 
+class QNetworkAccessManager;
+
 // One HTTP exchange with the servers. Every answer, failures included, comes
 // back as a JSON object in the common envelope: transport failures become
 // {"Code":99,"Msg":"..."}. The caller's context always returns under
@@ -51,6 +53,14 @@ public:
     static constexpr int kRetryDelay = 200;
     static constexpr int kRetries = 2;
 
+    // Sends the first attempt through the caller's manager (made by
+    // VNetworkPolicy::createManager on the calling thread and outliving the
+    // request), so a worker that polls in a loop keeps its manager
+    // instead of setting up a manager each pass; such requests ask the
+    // server to close the connection after answering. Retries still use a
+    // fresh manager. Null (the default): every attempt gets its own.
+    void setManager(QNetworkAccessManager *manager) { m_manager = manager; }
+
     // Attempts made by the last send().
     int attempts() const { return m_attempts; }
 
@@ -86,6 +96,7 @@ private:
     bool m_sensitiveReply = false;
     int m_tickInterval;
     int m_attempts = 0;
+    QNetworkAccessManager *m_manager = nullptr;
 };
 
 #endif // VURLREQUEST_H

@@ -2,10 +2,12 @@
 
 #include <QEventLoop>
 #include <QLoggingCategory>
+#include <QNetworkAccessManager>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
 
+#include "request/vnetworkpolicy.h"
 #include "request/vurlrequest.h"
 #include "transfer/vtransferthrottle.h"
 #include "transfer/vtransfertimings.h"
@@ -41,6 +43,7 @@ VUploadFile::VUploadFile(QObject *parent) : QObject(parent)
 VUploadFile::~VUploadFile()
 {
     releaseReply();
+    dropReadAhead();
 }
 
 void VUploadFile::blockLayout(qint64 fileSize, int &blocksize, int &totalblocknum)
@@ -63,6 +66,7 @@ QString VUploadFile::setUploadInfo(const QString &evtid, const QString &md5, con
     m_md5 = md5;
     m_token = token;
     m_stop = false;
+    dropReadAhead();
     m_buffer.clear();
     m_bufferBlock = -1;
     m_file.setFileName(localPath);
@@ -98,6 +102,7 @@ QString VUploadFile::setUploadInfo(const QString &evtid, const QString &md5, con
 QJsonObject VUploadFile::syncRequest(bool post, const QString &url, const QString &query)
 {
     VUrlRequest req;
+    req.setManager(m_manager);
     req.setRequest(post ? 1 : 0, QUrl(url), m_token, query);
     return req.send();
 }
@@ -115,6 +120,7 @@ void VUploadFile::restart()
 {
     m_block = 0;
     m_resume = false;
+    dropReadAhead();
     m_buffer.clear();
     m_bufferBlock = -1;
     m_uploadInfo[QStringLiteral("block")] = QStringLiteral("0");
@@ -126,6 +132,7 @@ void VUploadFile::run()
     m_timer = new QTimer;
     m_timer->setInterval(VTransferTimings::stallMs.load());
     connect(m_timer, &QTimer::timeout, this, &VUploadFile::slotTimeOut);
+    m_manager = VNetworkPolicy::createManager();
 
     while (m_running) {
         m_timer->stop();
@@ -189,6 +196,9 @@ void VUploadFile::run()
     delete m_timer;
     m_timer = nullptr;
     releaseReply();
+    delete m_manager;
+    m_manager = nullptr;
+    dropReadAhead();
     m_file.seek(0);
     m_file.close();
     m_buffer.clear();
@@ -243,6 +253,16 @@ bool VUploadFile::loadBlock()
     const qint64 offset = qint64(m_block) * qint64(m_blocksize);
     const qint64 len = qBound<qint64>(0, m_fileSize - offset, m_blocksize);
     m_buffer.clear();
+    if (m_ahead.valid() && m_aheadBlock == m_block) {
+        m_buffer = m_ahead.get();
+        m_aheadBlock = -1;
+        if (m_buffer.size() == len) {
+            m_bufferBlock = m_block;
+            return true;
+        }
+        m_buffer.clear(); // short or failed: read it here, where a failure is reported
+    }
+    dropReadAhead();
     if (len > 0) {
         if (!m_file.seek(offset))
             return false;
@@ -253,6 +273,34 @@ bool VUploadFile::loadBlock()
     m_bufferBlock = m_block;
     qCDebug(lcUpload) << "尝试读取结束" << m_buffer.size();
     return true;
+}
+
+void VUploadFile::readAhead()
+{
+    const qint32 next = m_block + 1;
+    if (m_ahead.valid() || next >= m_totalblocknum)
+        return;
+    const qint64 offset = qint64(next) * qint64(m_blocksize);
+    const qint64 len = qBound<qint64>(0, m_fileSize - offset, m_blocksize);
+    if (len <= 0)
+        return;
+    // Its own handle: QFile is not shared between threads.
+    const QString path = m_file.fileName();
+    m_aheadBlock = next;
+    m_ahead = std::async(std::launch::async, [path, offset, len]() {
+        QFile f(path);
+        QByteArray bytes;
+        if (f.open(QIODevice::ReadOnly) && f.seek(offset))
+            bytes = f.read(len);
+        return bytes;
+    });
+}
+
+void VUploadFile::dropReadAhead()
+{
+    if (m_ahead.valid())
+        m_ahead.get();
+    m_aheadBlock = -1;
 }
 
 void VUploadFile::postBlock()
@@ -285,6 +333,7 @@ void VUploadFile::postBlock()
     m_timer->start(VTransferTimings::stallMs.load());
     m_reply->post(QUrl(m_uploadUrl), m_token.toUtf8(),
                   "form-data; name=\"file\";filename=\"" + headerSafeName(m_fileName) + "\";", m_buffer, fields);
+    readAhead();
     if (!m_reply->isFinished())
         loop.exec();
     m_timer->stop();

@@ -8,7 +8,9 @@
 #include <QObject>
 #include <QRunnable>
 #include <atomic>
+#include <future>
 
+class QNetworkAccessManager;
 class QTimer;
 class VUploadRequest;
 
@@ -63,6 +65,8 @@ private:
     CheckResult checkBlock();
     void postBlock();
     bool loadBlock();
+    void readAhead();
+    void dropReadAhead();
     void restart();
     void releaseReply();
     void sleepRetry();
@@ -95,4 +99,10 @@ private:
     qint64 m_fileSize = 0;
     QString m_fileName;
     QTimer *m_timer = nullptr;
+    // The status poll and the digest check of every pass go through one
+    // manager for the whole run, so they keep their connections.
+    QNetworkAccessManager *m_manager = nullptr;
+    // The next block, read on another thread while the current one is sent.
+    std::future<QByteArray> m_ahead;
+    qint32 m_aheadBlock = -1;
 };

@@ -283,11 +283,19 @@ private slots:
         if (startBlock > 0) {
             // The first blocks went up in an earlier run.
             Run first(newWorker(ev, local, 0));
+            // The stop is set on the worker's own thread, before it goes on:
+            // a queued one may come after the next block is already up.
+            VUploadFile *w = first.worker;
+            QObject::connect(
+                first.worker, &VUploadFile::signalReplyFinished, first.worker,
+                [w, startBlock](int b) {
+                    if (b == startBlock)
+                        w->requestStop();
+                },
+                Qt::DirectConnection);
             QObject::connect(first.worker, &VUploadFile::signalReplyFinished, &first.context, [&](int b) {
-                if (b == startBlock) {
-                    first.worker->requestStop();
+                if (b == startBlock)
                     QMetaObject::invokeMethod(first.worker, "slotStopWork", Qt::QueuedConnection);
-                }
             });
             first.start();
             QTRY_VERIFY_WITH_TIMEOUT(first.stopped, 20000);
