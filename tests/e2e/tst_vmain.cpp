@@ -295,6 +295,23 @@ private slots:
         }
     }
 
+    void storeSetUpFailureIsShown()
+    {
+        auto w = window();
+        QString shown;
+        onModal([&shown](QWidget *m) {
+            if (auto *p = qobject_cast<VPrompt *>(m)) {
+                shown = p->label()->text();
+                p->reject();
+                return true;
+            }
+            return false;
+        });
+        // what the per-user store sends once when file.db or syn.db cannot be set up
+        emit db_self::instance()->signalInitError(QStringLiteral("数据库更新异常，请重启再试"));
+        QTRY_COMPARE(shown, QStringLiteral("数据库更新异常，请重启再试"));
+    }
+
     void shutdownWaitsForARunningTransfer()
     {
         auto w = window();

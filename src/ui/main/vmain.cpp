@@ -123,6 +123,8 @@ VMain::VMain(QWidget *parent) : QMainWindow(parent), ui(new Ui::VMain)
     connect(hub, &VGlobalConnect::signalLayer_success, m_layer, &VLayerInfo::slotLayer_success);
     connect(hub, &VGlobalConnect::signalClickLeftMenu, this, &VMain::slotClickLeftMenu);
     connect(hub, &VGlobalConnect::signalTaskChange, this, &VMain::slotTaskChange);
+    // The per-user store reports a failed set-up once, after this window exists.
+    connect(db_self::instance(), &db_self::signalInitError, this, &VMain::slotStoreError);
     VGlobalQueue::instance();
     buildUserMenu();
     buildTray();
@@ -341,6 +343,15 @@ void VMain::on_toolButton_setup_clicked()
     VPrompt prompt(this);
     prompt.setTitle(QStringLiteral("设置"));
     prompt.setText(QStringLiteral("设置功能将在后续版本中提供。"));
+    prompt.centre();
+    prompt.exec();
+}
+
+void VMain::slotStoreError(const QString &message)
+{
+    VPrompt prompt(this);
+    prompt.setTitle(QStringLiteral("提示"));
+    prompt.setText(message);
     prompt.centre();
     prompt.exec();
 }

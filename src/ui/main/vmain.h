@@ -82,6 +82,7 @@ public slots:
     void slotClickLeftMenu(int value, const QVariant &data);
     void slotCloseApp();
     void slotTaskChange(int count);
+    void slotStoreError(const QString &message);
     void on_pushButton_user_clicked();
     void slotSFreleased();
     void slotSFclicked();
