@@ -73,6 +73,18 @@ class TestVMain : public QObject
         });
         t->start();
     }
+    // Answers the next prompt with reject, keeping its text in *shown.
+    void rejectPrompt(QString *shown)
+    {
+        onModal([shown](QWidget *m) {
+            if (auto *p = qobject_cast<VPrompt *>(m)) {
+                *shown = p->label()->text();
+                p->reject();
+                return true;
+            }
+            return false;
+        });
+    }
     static QStringList texts(const QSignalSpy &spy)
     {
         QStringList out;
@@ -271,14 +283,7 @@ private slots:
         writeUpdate(description);
         auto w = window();
         QString shown;
-        onModal([&shown](QWidget *m) {
-            if (auto *p = qobject_cast<VPrompt *>(m)) {
-                shown = p->label()->text();
-                p->reject();
-                return true;
-            }
-            return false;
-        });
+        rejectPrompt(&shown);
         QSignalSpy err(VGlobalConnect::instance(), &VGlobalConnect::signalLayer_err);
         const int before = server.requestCount(QStringLiteral("/client/update.json"));
         w->slotCheck2update();
@@ -299,14 +304,7 @@ private slots:
     {
         auto w = window();
         QString shown;
-        onModal([&shown](QWidget *m) {
-            if (auto *p = qobject_cast<VPrompt *>(m)) {
-                shown = p->label()->text();
-                p->reject();
-                return true;
-            }
-            return false;
-        });
+        rejectPrompt(&shown);
         // what the per-user store sends once when file.db or syn.db cannot be set up
         emit db_self::instance()->signalInitError(QStringLiteral("数据库更新异常，请重启再试"));
         QTRY_COMPARE(shown, QStringLiteral("数据库更新异常，请重启再试"));
@@ -351,14 +349,7 @@ private slots:
         auto w = window();
         VGlobalQueue::instance()->addDownload(5);
         QString asked;
-        onModal([&asked](QWidget *m) {
-            if (auto *p = qobject_cast<VPrompt *>(m)) {
-                asked = p->label()->text();
-                p->reject();
-                return true;
-            }
-            return false;
-        });
+        rejectPrompt(&asked);
         w->slotQuit();
         QCOMPARE(asked, QStringLiteral("传输任务正在进行，确认关闭？"));
         QVERIFY(!w->isClosing());
