@@ -18,9 +18,7 @@ namespace {
 // style sheet. Missing resources are skipped without a message.
 void startUp(const QStringList &arguments)
 {
-    QFile script(QStringLiteral(":/js/crypto.txt"));
-    if (script.open(QIODevice::ReadOnly | QIODevice::Text))
-        VConfigs::instance()->setScript(QString::fromUtf8(script.readAll()));
+    loadCryptoScript();
 
     const QString log = VUtils::dataDir() + QStringLiteral("/log.txt");
     if (QFile::exists(log))

@@ -10,9 +10,7 @@
 inline void uiTestSetup()
 {
     initOrvelCore();
-    QFile f(QStringLiteral(":/js/crypto.txt"));
-    if (f.open(QIODevice::ReadOnly | QIODevice::Text))
-        VConfigs::instance()->setScript(QString::fromUtf8(f.readAll()));
+    loadCryptoScript();
     // the style sheet, so that widgets are polished (and look) as in the program
     QFile qss(QStringLiteral(":/qss/default.qss"));
     if (qobject_cast<QApplication *>(QCoreApplication::instance()) && qss.open(QIODevice::ReadOnly))

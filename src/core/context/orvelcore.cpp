@@ -1,6 +1,9 @@
 #include "context/orvelcore.h"
 
+#include "context/vconfigs.h"
 #include "records/metatypes.h"
+
+#include <QFile>
 
 #include <QtGlobal>
 
@@ -13,4 +16,13 @@ void initOrvelCore()
 {
     initCoreResources();
     registerMetaTypes();
+}
+
+bool loadCryptoScript()
+{
+    QFile script(QStringLiteral(":/js/crypto.txt"));
+    if (!script.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    VConfigs::instance()->setScript(QString::fromUtf8(script.readAll()));
+    return true;
 }

@@ -64,9 +64,7 @@ private slots:
         qputenv("HOME", m_home.path().toLocal8Bit());
         qputenv("XDG_CONFIG_HOME", m_home.filePath(QStringLiteral("config")).toLocal8Bit());
         initOrvelCore();
-        QFile f(QStringLiteral(":/js/crypto.txt"));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        VConfigs::instance()->setScript(QString::fromUtf8(f.readAll()));
+        QVERIFY(loadCryptoScript());
         VGlobalParameter::instance()->setServerRoot(m_server.root());
         m_server.answer(200, "{\"Code\":0,\"Msg\":\"api\"}");
         m_upload.answer(200, "{\"Code\":0,\"Msg\":\"upload\"}");

@@ -77,9 +77,7 @@ private slots:
     void initTestCase()
     {
         initOrvelCore();
-        QFile f(QStringLiteral(":/js/crypto.txt"));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        VConfigs::instance()->setScript(QString::fromUtf8(f.readAll()));
+        QVERIFY(loadCryptoScript());
         QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
         VGlobalParameter::instance()->setServerRoot(m_server.rootUrl());
         Api::instance()->setRestartHandler([this](const QString &m) { m_restarts << m; });

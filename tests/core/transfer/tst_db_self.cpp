@@ -84,9 +84,7 @@ private slots:
         QStandardPaths::setTestModeEnabled(true);
         registerMetaTypes();
         initOrvelCore();
-        QFile f(QStringLiteral(":/js/crypto.txt"));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        VConfigs::instance()->setScript(QString::fromUtf8(f.readAll()));
+        QVERIFY(loadCryptoScript());
         QVERIFY(!VUtils::instance()->toEncrypt(QStringLiteral("x")).isEmpty());
     }
 

@@ -31,9 +31,7 @@ private slots:
     void initTestCase()
     {
         initOrvelCore();
-        QFile f(QStringLiteral(":/js/crypto.txt"));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        VConfigs::instance()->setScript(QString::fromUtf8(f.readAll()));
+        QVERIFY(loadCryptoScript());
     }
 
     void knownVector()
