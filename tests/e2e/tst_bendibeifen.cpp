@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -119,7 +121,7 @@ private slots:
         // more files than one page of rows holds
         QString err;
         for (int i = 0; i < 130; ++i)
-            QVERIFY2(!server.uploadFile(token, kRoot, QStringLiteral("文件<%1>.txt").arg(i, 3, 10, QLatin1Char('0')),
+            QVERIFY2(!server.uploadFile(token, kRoot, QStringLiteral("文件&amp;%1.txt").arg(i, 3, 10, QLatin1Char('0')),
                                         QByteArray::number(i).repeated(i + 1), 0, &err)
                           .isEmpty(),
                      qPrintable(err));
@@ -177,6 +179,7 @@ private slots:
         QTest::mouseClick(row()->configButton(), Qt::LeftButton);
         VBendibeifen_config *d = nullptr;
         QTRY_VERIFY((d = page->findChild<VBendibeifen_config *>()));
+        QPointer<VBendibeifen_config> guard(d);
         QCOMPARE(d->windowTitle(), QStringLiteral("公共网盘备份配置"));
         QCOMPARE(unnamed(d), QStringList());
         d->pathEdit()->setText(path == QLatin1String("@root") ? root : path);
@@ -185,7 +188,7 @@ private slots:
             shot(d, QStringLiteral("backup-config-dialog"));
         QTest::mouseClick(d->okButton(), Qt::LeftButton);
         if (!message.isEmpty()) {
-            QCOMPARE(d->message(), message);
+            QVERIFY2(d->message().contains(message), qPrintable(d->message()));
             QVERIFY(d->isVisible());
             d->reject();
         } else {
@@ -195,7 +198,7 @@ private slots:
             QCOMPARE(row()->intervalLabel()->text(), QStringLiteral("29天"));
             QCOMPARE(row()->pathLabel()->toolTip(), root);
         }
-        QTRY_VERIFY(!page->findChild<VBendibeifen_config *>());
+        QTRY_VERIFY(guard.isNull()); // closed dialogs go
     }
 
     void switchOnAndBackUpNow()
@@ -229,7 +232,7 @@ private slots:
         QTRY_COMPARE(row()->statusLabel()->text(), QStringLiteral("暂无任务"));
         QVERIFY(row()->lastLabel()->text() != QStringLiteral("暂未开始"));
         // every file byte for byte
-        QCOMPARE(VUtils::fileSha256(root + QStringLiteral("/文件<129>.txt")),
+        QCOMPARE(VUtils::fileSha256(root + QStringLiteral("/文件&amp;129.txt")),
                  TestServer::sha256Hex(QByteArray::number(129).repeated(130)));
         QCOMPARE(VUtils::fileSha256(root + QStringLiteral("/大文件.bin")),
                  TestServer::sha256Hex(QByteArray(4 * 1024 * 1024, 'x')));
@@ -251,9 +254,10 @@ private slots:
         auto *first = qobject_cast<VBendibeifen_log_done_item *>(
             done->grid()->listWidget()->itemWidget(done->grid()->listWidget()->item(0)));
         QVERIFY(first);
-        QVERIFY(first->accessibleName().contains(QLatin1Char('<')) || first->accessibleName().endsWith(QLatin1String(".bin")));
+        QVERIFY(first->accessibleName().contains(QStringLiteral("&amp;")) || first->accessibleName().endsWith(QLatin1String(".bin")));
         for (QLabel *l : first->findChildren<QLabel *>())
-            QVERIFY(l->textFormat() == Qt::PlainText || l->text().isEmpty() || !l->text().contains(QLatin1Char('<')));
+            if (l->text().contains(QStringLiteral("&amp;")))
+                QCOMPARE(l->textFormat(), Qt::PlainText);
         done->grid()->pager()->goToPage(2);
         QTRY_COMPARE(done->grid()->listWidget()->count(), 31);
         QCOMPARE(done->page().pageindex, 2);

@@ -7,6 +7,8 @@
 #include <QLoggingCategory>
 #include <QtConcurrent>
 
+#include <memory>
+
 #include "DB/db_self.h"
 #include "backup/vbackupjob.h"
 #include "backup/vbackuppath.h"

@@ -1,11 +1,13 @@
 #include "bendibeifen/vbendibeifen.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "VWidgets/vgrid.h"
+#include "VWidgets/vgrid_page.h"
 #include "backup/vbackuptask.h"
 #include "bendibeifen/vbendibeifen_item.h"
 #include "transfer/vglobalconnect.h"
@@ -34,18 +36,19 @@ VBendibeifen::VBendibeifen(VBackupTask *task, QWidget *parent) : QWidget(parent)
     v->setSpacing(0);
     m_grid = new VGrid(this);
     m_grid->allCheckBox()->hide();
-    m_grid->pager()->hide();
-    const QList<QPair<QString, int>> columns{{QStringLiteral("板块"), 80},       {QStringLiteral("备份类型"), 80},
-                                             {QStringLiteral("本地备份目录"), 0}, {QStringLiteral("轮询间隔"), 80},
-                                             {QStringLiteral("状态"), 80},       {QStringLiteral("最近同步时间"), 140},
-                                             {QStringLiteral("开启同步"), 80},   {QStringLiteral("操作"), 50}};
+    // one fixed row: no pager, no selection
+    m_grid->findChild<QWidget *>(QStringLiteral("widget_grid_foot"))->hide();
+    const QList<QPair<QString, int>> columns{{QStringLiteral("板块"), 90},       {QStringLiteral("备份类型"), 110},
+                                             {QStringLiteral("本地备份目录"), 0}, {QStringLiteral("轮询间隔"), 90},
+                                             {QStringLiteral("状态"), 90},       {QStringLiteral("最近同步时间"), 140},
+                                             {QStringLiteral("开启同步"), 90},   {QStringLiteral("操作"), 60}};
     for (int i = 0; i < columns.size(); ++i)
         m_grid->addColumn(columns.at(i).first, false, columns.at(i).second, columns.at(i).second,
                           i == columns.size() - 1);
     v->addWidget(m_grid, 1);
 
     m_item = new VBendibeifen_item(task, m_grid);
-    m_grid->addRow(m_item, 48);
+    m_grid->addRow(m_item, 48)->setFlags(Qt::ItemIsEnabled);
     connect(m_grid, qOverload<QList<int>>(&VGrid::signalResize), m_item, &VBendibeifen_item::slotResize);
 
     auto *foot = new QWidget(this);

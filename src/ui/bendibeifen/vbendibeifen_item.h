@@ -9,7 +9,7 @@ class QLabel;
 class QToolButton;
 class SwitchControl;
 class VBackupTask;
-class VPrompt;
+#include "VWidgets/vprompt.h"
 
 // One row of the task grid: one backup task with its switch, its settings
 // button and the state the task reports.

@@ -1,5 +1,6 @@
 #include "bendibeifen/vbendibeifen_log_done.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>

@@ -21,9 +21,9 @@ VBendibeifen_log_done_item::VBendibeifen_log_done_item(const M_db_synhistory &h,
         auto *l = new QHBoxLayout(c);
         l->setContentsMargins(10, 0, 6, 0);
         l->setSpacing(6);
-        for (QWidget *w : content) {
-            w->setParent(c);
-            l->addWidget(w, w->inherits("QLabel") && content.size() > 1 ? 1 : 0);
+        for (int i = 0; i < content.size(); ++i) {
+            content.at(i)->setParent(c);
+            l->addWidget(content.at(i), content.size() > 1 && i == 1 ? 1 : 0); // the name takes the room
         }
         if (content.size() == 1)
             l->addStretch();

@@ -1,5 +1,6 @@
 #include "bendibeifen/vbendibeifen_log_working.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>

@@ -1,5 +1,6 @@
 #include "benditongbu/vbenditongbu_log.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -9,6 +10,7 @@
 
 #include "VWidgets/vdialog.h"
 #include "VWidgets/vgrid.h"
+#include "VWidgets/vgrid_page.h"
 
 VBenditongbu_log::VBenditongbu_log(QWidget *parent) : QWidget(parent)
 {
@@ -63,7 +65,7 @@ QWidget *VBenditongbu_log::buildTab(bool done)
     grid->addColumn(QStringLiteral("大小"), false, 100, 100);
     grid->addColumn(done ? QStringLiteral("完成时间") : QStringLiteral("更新时间"), false, 140, 140);
     grid->addColumn(QStringLiteral("状态"), false, 100, 100, true);
-    grid->pager()->hide();
+    grid->findChild<QWidget *>(QStringLiteral("widget_grid_foot"))->hide();
     grid->allCheckBox()->setAccessibleName(QStringLiteral("全选"));
     grid->listWidget()->setAccessibleName(done ? QStringLiteral("同步完成的文件") : QStringLiteral("正在同步的文件"));
     v->addWidget(grid, 1);
