@@ -231,6 +231,7 @@ void VLogin::slotGetMySchool(const QJsonObject &re)
         schools.insert(id, name);
         auto *item = new QListWidgetItem(ui->listWidget_2);
         item->setSizeHint(QSize(280, 40));
+        item->setData(Qt::AccessibleTextRole, name); // the row is drawn by its widget
         auto *row = new VLogin_danwei(ui->listWidget_2);
         row->setText(name);
         row->nameButton()->setAutoDefault(false);
@@ -292,6 +293,7 @@ void VLogin::slotGetUserList(const QJsonArray &arr)
         const QString name = o.value(QStringLiteral("username")).toString();
         auto *item = new QListWidgetItem(m_accountList);
         item->setSizeHint(QSize(0, 28));
+        item->setData(Qt::AccessibleTextRole, name); // the row is drawn by its widget
         auto *row = new VLogin_users(m_accountList);
         row->setText(name);
         m_accountList->setItemWidget(item, row);
