@@ -78,7 +78,7 @@ private slots:
         // acceptable content-wise, as long as it is not the plain text of
         // something else. Malformed UTF-8 ends as empty.
         const QString out = VUtils::instance()->toDecrypt(cipher);
-        QVERIFY(out.size() < 32);
+        QVERIFY2(out.isEmpty(), qPrintable(out));
     }
 };
 

@@ -92,7 +92,7 @@ private slots:
         QCOMPARE(button->text(), QStringLiteral("登录中..."));
         QVERIFY(!button->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(dlg.isErrorShown(), 10000);
-        QVERIFY(!dlg.errorText().isEmpty());
+        QCOMPARE(dlg.errorText(), QStringLiteral("用户名或密码错误"));
         QCOMPARE(button->text(), QStringLiteral("登录"));
         QVERIFY(button->isEnabled());
         QVERIFY(dlg.result() != QDialog::Accepted);
