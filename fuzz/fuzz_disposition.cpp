@@ -12,8 +12,10 @@ static void checkSafe(const QString &name)
     FUZZ_CHECK(name != QLatin1String(".") && name != QLatin1String(".."));
     FUZZ_CHECK(!name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')));
     for (const QChar c : name)
-        FUZZ_CHECK(c.unicode() >= 0x20 && c.unicode() != 0x7f && !QStringLiteral(":*?\"<>|").contains(c));
-    FUZZ_CHECK(!name.endsWith(QLatin1Char('.')) && !name.endsWith(QLatin1Char(' ')) && !name.startsWith(QLatin1Char(' ')));
+        FUZZ_CHECK(c.unicode() >= 0xa0 || (c.unicode() >= 0x20 && c.unicode() < 0x7f));
+    for (const QChar c : QStringLiteral(":*?\"<>|"))
+        FUZZ_CHECK(!name.contains(c));
+    FUZZ_CHECK(name == name.trimmed() && !name.endsWith(QLatin1Char('.')));
     FUZZ_CHECK(cleanServerFileName(name) == name); // cleaning twice changes nothing
 }
 

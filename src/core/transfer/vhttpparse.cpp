@@ -106,7 +106,7 @@ QString cleanServerFileName(QString name)
     QString out;
     out.reserve(name.size());
     for (const QChar c : qAsConst(name)) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == QLatin1Char(':') || c == QLatin1Char('*')
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0) || c == QLatin1Char(':') || c == QLatin1Char('*')
             || c == QLatin1Char('?') || c == QLatin1Char('"') || c == QLatin1Char('<') || c == QLatin1Char('>')
             || c == QLatin1Char('|'))
             continue;
@@ -114,8 +114,8 @@ QString cleanServerFileName(QString name)
     }
     // Trailing dots and spaces vanish on some file systems: "a. ." would
     // name the file "a" there.
-    while (out.endsWith(QLatin1Char('.')) || out.endsWith(QLatin1Char(' ')) || out.startsWith(QLatin1Char(' ')))
-        out = out.endsWith(QLatin1Char('.')) ? out.chopped(1) : out.trimmed();
+    for (out = out.trimmed(); out.endsWith(QLatin1Char('.')); out = out.chopped(1).trimmed()) {
+    }
     if (out.isEmpty() || out == QLatin1String(".") || out == QLatin1String(".."))
         return QString();
     return out;
