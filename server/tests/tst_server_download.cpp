@@ -118,7 +118,7 @@ private slots:
         QTest::newRow("bad token") << QString() << false << 403 << -1 << QStringLiteral("登录已失效，请重新登录");
         QTest::newRow("unknown file") << QStringLiteral("999999") << true << 404 << 1 << QStringLiteral("文件不存在");
         QTest::newRow("not a number") << QStringLiteral("../../etc/passwd") << true << 404 << 1 << QStringLiteral("文件不存在");
-        QTest::newRow("folder") << QStringLiteral("1") << true << 404;
+        QTest::newRow("folder") << QStringLiteral("1") << true << 404 << 1 << QStringLiteral("文件不存在");
     }
     void refused()
     {
