@@ -186,6 +186,8 @@ private slots:
         QTRY_VERIFY(!accounts->isVisible());
 
         // sign in by keys only: type, Return, then Tab and Space on the school page
+        child<QLineEdit>(&dlg, "txt_username")->clear(); // the remembered account was filled in
+        child<QLineEdit>(&dlg, "txt_password")->clear();
         QTest::keyClicks(child<QLineEdit>(&dlg, "txt_username"), QStringLiteral("teacher"));
         QTest::keyClicks(child<QLineEdit>(&dlg, "txt_password"), QStringLiteral("teacher123"));
         QTest::keyClick(child<QLineEdit>(&dlg, "txt_password"), Qt::Key_Return);
