@@ -55,6 +55,7 @@ VLogin::VLogin(QWidget *parent) : VAlertDialog(parent), ui(new Ui::VLogin)
     // the drop-down floats over the form under the user-name field
     m_accountList = new QListWidget(ui->page);
     m_accountList->setObjectName(QStringLiteral("listWidget"));
+    m_accountList->setAccessibleName(QStringLiteral("已登录过的账号"));
     m_accountList->setFocusPolicy(Qt::NoFocus);
     m_accountList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_accountList->hide();
