@@ -72,6 +72,9 @@ VLogin::VLogin(QWidget *parent) : VAlertDialog(parent), ui(new Ui::VLogin)
         e->setPalette(pal);
     }
     ui->txt_username->setFocus();
+    // Tab from the user name reaches the remembered accounts before the password
+    setTabOrder(ui->txt_username, ui->toolButton);
+    setTabOrder(ui->toolButton, ui->txt_password);
     ui->listWidget_2->setSpacing(4);
 
     mapper = new QSignalMapper(this);

@@ -702,6 +702,8 @@ void VMain::placeGrip()
     if (!gripButton) {
         gripButton = new QToolButton(ui->centralwidget);
         gripButton->setObjectName(QStringLiteral("gripButton"));
+        gripButton->setToolTip(QStringLiteral("拖动调整窗口大小"));
+        gripButton->setFocusPolicy(Qt::NoFocus); // a mouse handle; the window manager resizes by keyboard
         gripButton->setIcon(QIcon(QStringLiteral(":/images/icon/suofang.png")));
         gripButton->setIconSize(QSize(14, 14));
         gripButton->setFixedSize(16, 16);
