@@ -23,6 +23,7 @@ VUpdatePolicy::Facts VUpdatePolicy::currentFacts()
     Facts f;
     f.ownVersion = VUtils::appVersion();
     f.programDir = QCoreApplication::applicationDirPath();
+    f.programName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     f.managed = isManagedInstall(f.programDir);
     f.insecureTls = VNetworkPolicy::insecure();
     return f;
@@ -30,7 +31,7 @@ VUpdatePolicy::Facts VUpdatePolicy::currentFacts()
 
 VUpdatePolicy::Decision VUpdatePolicy::decide(const QJsonObject &description, const Facts &facts)
 {
-    const VUpdateDescription d = VUpdateDescription::parse(description);
+    const VUpdateDescription d = VUpdateDescription::parse(description, facts.programName);
     if (!d.hasVersion() || !VUpdateDescription::isVersion(d.version))
         return {Error, QStringLiteral("更新版本文件获取失败")};
     bool ok = false;

@@ -20,6 +20,7 @@ public:
     {
         QString ownVersion;
         QString programDir;   // folder of the running program file
+        QString programName;  // its file name (an update never deletes it)
         bool managed = false; // the package manager owns the program files
         bool insecureTls = false;
     };
