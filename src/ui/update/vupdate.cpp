@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <QtMath>
 
 VUpdate::VUpdate(QWidget *parent)
     : VDialog(parent), m_session(new VUpdateSession(this)), m_quit([] { QCoreApplication::quit(); })
@@ -28,8 +29,7 @@ VUpdate::VUpdate(QWidget *parent)
     m_browser->setObjectName(QStringLiteral("textBrowser"));
     m_browser->setAccessibleName(QStringLiteral("更新说明"));
     m_browser->setOpenLinks(false);
-    m_browser->setMinimumSize(420, 80);
-    m_browser->setMaximumHeight(320);
+    m_browser->setFixedSize(440, 80);
     m_browser->setStyleSheet(QStringLiteral("QTextBrowser{border:1px solid #E4E4E4;background:#FAFAFA;color:#333333;}"));
     layout->addWidget(m_browser);
 
@@ -52,6 +52,10 @@ VUpdate::VUpdate(QWidget *parent)
     setContentWidget(content);
 
     showCancel(false);
+    // The bottom row's message takes the room beside the button instead of
+    // wrapping into a narrow column.
+    if (auto *message = findChild<QLabel *>(QStringLiteral("label_error99")))
+        message->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     // The button's text is the state; it no longer just accepts the dialog.
     QPushButton *button = okButton();
     button->disconnect(this);
@@ -93,8 +97,11 @@ void VUpdate::slotRequestResult(const QJsonObject &o)
     }
     // Release notes are the server's text: shown as plain text, never markup.
     m_browser->setPlainText(d.memo);
-    const int docHeight = int(m_browser->document()->documentLayout()->documentSize().height());
-    m_browser->setFixedHeight(qBound(80, docHeight + 2 * m_browser->frameWidth() + 8, 320));
+    // Fit the height to the notes (within bounds; longer notes scroll).
+    const int frame = 2 * m_browser->frameWidth();
+    m_browser->document()->setTextWidth(m_browser->width() - frame);
+    const int docHeight = qCeil(m_browser->document()->documentLayout()->documentSize().height());
+    m_browser->setFixedHeight(qBound(80, docHeight + frame + 2, 320));
     okButton()->setEnabled(usable);
     if (!usable)
         warn(m_session->refusal());
@@ -141,6 +148,7 @@ void VUpdate::showState(int state)
     QPushButton *button = okButton();
     switch (state) {
     case VUpdateSession::Running:
+        showMessage(QString()); // a new attempt: the last failure is history
         button->setText(QStringLiteral("更新中"));
         button->setEnabled(false);
         break;

@@ -47,8 +47,8 @@ inline bool describe(const TestServer &server, const QJsonObject &o)
 inline QJsonObject entry(const QString &dir, const QString &name, const QString &md5,
                          const QString &rename = QString())
 {
-    // "{root}" is replaced by the server with its own address.
-    QJsonObject o{{"url", QStringLiteral("{root}client/") + dir}, {"filepath", name}, {"md5", md5}};
+    // "{root}" is replaced by the server with its address ("http://host:port").
+    QJsonObject o{{"url", QStringLiteral("{root}/client/") + dir}, {"filepath", name}, {"md5", md5}};
     if (!rename.isEmpty())
         o.insert(QStringLiteral("rename"), rename);
     return o;
