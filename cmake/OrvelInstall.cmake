@@ -66,7 +66,6 @@ set(CPACK_PACKAGE_NAME orvelnetdisk)
 set(CPACK_PACKAGE_VENDOR "Orvel")
 set(CPACK_PACKAGE_CONTACT "Orvel <support@orvel.example>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop client for the school cloud disk")
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL client tools)
@@ -81,10 +80,14 @@ set(CPACK_DEBIAN_CLIENT_PACKAGE_SECTION net)
 # Loaded as plug-ins, so not found in the binary's own links.
 set(CPACK_DEBIAN_CLIENT_PACKAGE_DEPENDS "libqt5sql5-sqlite")
 set(CPACK_DEBIAN_CLIENT_PACKAGE_RECOMMENDS "fonts-noto-cjk")
-set(CPACK_COMPONENT_CLIENT_DESCRIPTION
-  "desktop client for the school cloud disk\n Sign in with the school account, browse the school's shared disk, upload\n and download with resume, manage files, preview documents and back the\n disk up to a local folder.")
+set(CPACK_DEBIAN_CLIENT_DESCRIPTION "desktop client for the school cloud disk
+Sign in with the school account, browse the school's shared disk, upload
+and download with resume, manage files, preview documents and back the
+disk up to a local folder.")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME orvelnetdisk-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION net)
-set(CPACK_COMPONENT_TOOLS_DESCRIPTION
-  "stand-in service and command-line transfer tool for the school cloud disk\n orvel-server answers like the school's service on the local machine (for\n demonstrations and tests); orvel-transfer drives uploads and downloads from\n the command line.")
+set(CPACK_DEBIAN_TOOLS_DESCRIPTION "stand-in service and transfer tool for the school cloud disk
+orvel-server answers like the school's service on the local machine, for
+demonstrations and tests; orvel-transfer drives uploads and downloads from
+the command line.")
 include(CPack)

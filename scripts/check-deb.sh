@@ -20,7 +20,8 @@ tools=$(ls "$out"/pkg/orvelnetdisk-tools_*.deb)
 echo "packages: $(basename "$client") $(basename "$tools")"
 
 # contents
-dpkg-deb -c "$client" | awk '{print $6, $7, $8}' | sed 's|^\./|/|' >"$out/client.list"
+dpkg-deb -c "$client" | awk '{ line = $6; if ($7 != "") line = line " " $7 " " $8; print line }' \
+  | sed 's|^\./|/|' >"$out/client.list"
 for want in \
   "/usr/bin/OrvelNetdisk -> ../libexec/orvelnetdisk/OrvelNetdisk" \
   "/usr/libexec/orvelnetdisk/OrvelNetdisk" \
@@ -35,13 +36,17 @@ for want in \
   grep -qxF "$want" "$out/client.list" || fail "the client package lacks $want"
 done
 grep -qE 'orvel-server|orvel-transfer' "$out/client.list" && fail "the client package carries the tools"
-dpkg-deb -c "$tools" | grep -q '/usr/bin/orvel-server$' || fail "the tools package lacks orvel-server"
-dpkg-deb -c "$tools" | grep -q '/usr/bin/orvel-transfer$' || fail "the tools package lacks orvel-transfer"
-# modes: programs executable, data not
-dpkg-deb -c "$client" | grep -E '/(OrvelNetdisk|OrvelTool)$' | grep -qv '^-rwxr-xr-x' && fail "a program is not 0755"
+dpkg-deb -c "$tools" >"$out/tools.list"
+grep -q '/usr/bin/orvel-server$' "$out/tools.list" || fail "the tools package lacks orvel-server"
+grep -q '/usr/bin/orvel-transfer$' "$out/tools.list" || fail "the tools package lacks orvel-transfer"
+# the programs are executable
+dpkg-deb -c "$client" >"$out/client.long"
+for prog in OrvelNetdisk AutoUpdate/OrvelTool; do
+  grep -qE "^-rwxr-xr-x .* \./usr/libexec/orvelnetdisk/$prog\$" "$out/client.long" || fail "$prog is not 0755"
+done
 depends=$(dpkg-deb -f "$client" Depends)
 echo "Depends: $depends"
-for lib in libqt5widgets5 libqt5network5 libqt5webenginewidgets5 libqt5sql5-sqlite libc6; do
+for lib in libqt5widgets5 libqt5network5 libqt5sql5-sqlite libc6; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib"
 done
 
