@@ -350,6 +350,8 @@ void VMain::on_toolButton_setup_clicked()
 {
     auto *dialog = new VConfig(this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // "立即升级" takes the update check's road (download page or update dialog).
+    connect(dialog, &VConfig::signalToUpdate, this, &VMain::slotCheck2update);
     dialog->open();
 }
 
