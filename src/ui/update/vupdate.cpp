@@ -88,6 +88,8 @@ void VUpdate::requestDescription()
 
 void VUpdate::slotRequestResult(const QJsonObject &o)
 {
+    if (m_session->state() == VUpdateSession::Running)
+        return;
     const bool usable = m_session->setDescription(o);
     const VUpdateDescription &d = m_session->description();
     if (!d.hasVersion()) {

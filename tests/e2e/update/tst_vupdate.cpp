@@ -305,6 +305,10 @@ private slots:
         const QString partial = pf.updateDir() + "/big.bin.orvelnetdisk.update.download";
         QTRY_VERIFY(QFileInfo(partial).size() > 0);
         QCOMPARE(button(*d), QStringLiteral("更新中"));
+        // a description that arrives meanwhile does not swap the running list
+        d->slotRequestResult({{"version", "9.4.0"}, {"files", QJsonArray()}});
+        QCOMPARE(d->session()->description().version, QStringLiteral("9.3.0"));
+        QCOMPARE(int(d->session()->state()), int(VUpdateSession::Running));
         shot(d.get(), "update-running.png");
         d->reject();
         QCOMPARE(int(d->session()->state()), int(VUpdateSession::Ready));
