@@ -47,6 +47,16 @@ if(NOT icons_rc EQUAL 0)
 endif()
 install(DIRECTORY ${pkg_out}/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons COMPONENT client)
 
+# Manual pages, compressed as Debian keeps them.
+file(MAKE_DIRECTORY ${pkg_out}/man)
+foreach(page OrvelNetdisk orvel-server orvel-transfer)
+  execute_process(COMMAND gzip -9nc ${pkg_src}/man/${page}.1 OUTPUT_FILE ${pkg_out}/man/${page}.1.gz)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${pkg_src}/man/${page}.1)
+endforeach()
+install(FILES ${pkg_out}/man/OrvelNetdisk.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT client)
+install(FILES ${pkg_out}/man/orvel-server.1.gz ${pkg_out}/man/orvel-transfer.1.gz
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
+
 # Package documentation Debian asks for.
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/orvelnetdisk)
 install(FILES ${pkg_src}/copyright DESTINATION ${doc_dir} COMPONENT client)

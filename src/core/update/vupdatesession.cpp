@@ -54,6 +54,13 @@ QString VUpdateSession::updaterPath() const
 
 bool VUpdateSession::setDescription(const QJsonObject &o)
 {
+    // The running update keeps the list it started with.
+    if (m_state == Running)
+        return false;
+    // A new description starts a new update: what was verified belongs to the old one.
+    m_verified.clear();
+    m_index = 0;
+    setState(Ready);
     m_description = VUpdateDescription::parse(o, QFileInfo(m_programPath).fileName());
     m_refusal = m_description.error;
     if (m_refusal.isEmpty()) {

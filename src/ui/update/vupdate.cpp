@@ -6,7 +6,8 @@
 #include "request/vurlrequest.h"
 #include "update/vupdatesession.h"
 
-#include <QAbstractTextDocumentLayout>
+#include <QScopedPointer>
+#include <QTextDocument>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -30,6 +31,8 @@ VUpdate::VUpdate(QWidget *parent)
     m_browser->setAccessibleName(QStringLiteral("更新说明"));
     m_browser->setOpenLinks(false);
     m_browser->setFixedSize(440, 80);
+    m_browser->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_browser->setLineWrapMode(QTextEdit::WidgetWidth);
     m_browser->setStyleSheet(QStringLiteral("QTextBrowser{border:1px solid #E4E4E4;background:#FAFAFA;color:#333333;}"));
     layout->addWidget(m_browser);
 
@@ -88,6 +91,8 @@ void VUpdate::requestDescription()
 
 void VUpdate::slotRequestResult(const QJsonObject &o)
 {
+    if (m_session->state() == VUpdateSession::Running)
+        return;
     const bool usable = m_session->setDescription(o);
     const VUpdateDescription &d = m_session->description();
     if (!d.hasVersion()) {
@@ -97,11 +102,15 @@ void VUpdate::slotRequestResult(const QJsonObject &o)
     }
     // Release notes are the server's text: shown as plain text, never markup.
     m_browser->setPlainText(d.memo);
-    // Fit the height to the notes (within bounds; longer notes scroll).
+    // Fit the height to the notes (within bounds; longer notes scroll),
+    // measured on a copy laid out at the width the browser shows it in.
+    m_browser->ensurePolished();
     const int frame = 2 * m_browser->frameWidth();
-    m_browser->document()->setTextWidth(m_browser->width() - frame);
-    const int docHeight = qCeil(m_browser->document()->documentLayout()->documentSize().height());
-    m_browser->setFixedHeight(qBound(80, docHeight + frame + 2, 320));
+    QScopedPointer<QTextDocument> copy(m_browser->document()->clone());
+    copy->setDefaultFont(m_browser->font());
+    copy->setTextWidth(m_browser->width() - frame);
+    const int docHeight = qCeil(copy->size().height());
+    m_browser->setFixedHeight(qBound(80, docHeight + frame + 4, 320));
     okButton()->setEnabled(usable);
     if (!usable)
         warn(m_session->refusal());

@@ -129,7 +129,7 @@ private slots:
     {
         auto s = scene("e2e");
         QVERIFY(s);
-        QTRY_COMPARE(logLines().value(0), "old start " + s->args.join(' '));
+        QTRY_COMPARE_WITH_TIMEOUT(logLines().value(0), "old start " + s->args.join(' '), 30000);
         QVERIFY(download(*s));
         s->dialog->okButton()->click(); // hand over; the old client ends
         QVERIFY(s->oldClient.waitForFinished(30000));
@@ -156,7 +156,7 @@ private slots:
     {
         auto s = scene("tamper");
         QVERIFY(s);
-        QTRY_VERIFY(!logLines().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!logLines().isEmpty(), 30000);
         const auto before = s->pf.snapshot();
         QVERIFY(download(*s));
         QVERIFY(writeFile(s->pf.updateDir() + "/lib.dat", QByteArray(70000, 'M')));
@@ -176,7 +176,7 @@ private slots:
         QVERIFY(s);
         QVERIFY(QFile::remove(s->pf.path() + "/lib.dat"));
         QVERIFY(writeFile(s->pf.path() + "/lib.dat/inside", "a folder now"));
-        QTRY_VERIFY(!logLines().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!logLines().isEmpty(), 30000);
         const auto before = s->pf.snapshot();
         const QFile::Permissions mode = QFile::permissions(s->pf.program());
         QVERIFY(download(*s));

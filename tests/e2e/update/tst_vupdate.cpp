@@ -75,7 +75,7 @@ private slots:
         QSignalSpy *w = nullptr;
         auto d = open(pf, &w);
         std::unique_ptr<QSignalSpy> warnings(w);
-        QTRY_VERIFY(d->okButton()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(d->okButton()->isEnabled(), 30000);
         QCOMPARE(button(*d), QStringLiteral("更新"));
         QCOMPARE(d->textBrowser()->toPlainText(), QStringLiteral("<b>不是标记</b>"));
         QCOMPARE(d->processLabel()->text(), QStringLiteral("待安装，总进度：0%"));
@@ -133,12 +133,12 @@ private slots:
         QSignalSpy *w = nullptr;
         auto d = open(pf, &w);
         std::unique_ptr<QSignalSpy> warnings(w);
-        QTRY_VERIFY(d->okButton()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(d->okButton()->isEnabled(), 30000);
         d->show();
         shot(d.get(), "update-ready.png");
         d->okButton()->click();
         QCOMPARE(button(*d), QStringLiteral("更新中"));
-        QTRY_COMPARE(texts(*warnings), QStringList{QStringLiteral("md5校验错误，更新失败")});
+        QTRY_COMPARE_WITH_TIMEOUT(texts(*warnings), QStringList{QStringLiteral("md5校验错误，更新失败")}, 60000);
         QCOMPARE(button(*d), QStringLiteral("更新"));
         QVERIFY(d->okButton()->isEnabled());
         QCOMPARE(server.requestCount("/client/mm/c.bin"), 0);
@@ -154,7 +154,7 @@ private slots:
         d->requestDescription();
         QTRY_COMPARE(d->session()->description().files.value(1).md5, mb);
         d->okButton()->click();
-        QTRY_COMPARE(button(*d), QStringLiteral("完成"));
+        QTRY_COMPARE_WITH_TIMEOUT(button(*d), QStringLiteral("完成"), 60000);
         QVERIFY(d->message().isEmpty());
         shot(d.get(), "update-finished.png");
         QCOMPARE(sha256Of(pf.updateDir() + "/b.bin"), sha256Of(server.dataDir() + "/client/mm/b.bin"));
@@ -177,10 +177,10 @@ private slots:
                                                        entry("rn", "b.bin", mb, "OrvelNetdisk"),
                                                        entry("rn", "empty.bin", me)}}}));
         auto d = open(pf);
-        QTRY_VERIFY(d->okButton()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(d->okButton()->isEnabled(), 30000);
         QSignalSpy progress(d->session(), &VUpdateSession::signalDownloadProcess);
         d->okButton()->click();
-        QTRY_COMPARE(button(*d), QStringLiteral("完成"));
+        QTRY_COMPARE_WITH_TIMEOUT(button(*d), QStringLiteral("完成"), 60000);
         QCOMPARE(d->progressBar()->value(), 100);
         for (const QList<QVariant> &a : progress)
             QVERIFY(a.at(0).toLongLong() >= 0 && a.at(0).toLongLong() <= 100);
@@ -230,7 +230,7 @@ private slots:
         QSignalSpy *w = nullptr;
         auto d = open(pf, &w);
         std::unique_ptr<QSignalSpy> warnings(w);
-        QTRY_COMPARE(warnings->size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(warnings->size(), 1, 30000);
         QVERIFY(!d->okButton()->isEnabled());
         d->slotButtonClicked(); // even if it were pressed
         QCOMPARE(int(d->session()->state()), int(VUpdateSession::Ready));
@@ -273,12 +273,12 @@ private slots:
         QSignalSpy *w = nullptr;
         auto d = open(pf, &w);
         std::unique_ptr<QSignalSpy> warnings(w);
-        QTRY_VERIFY(d->okButton()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(d->okButton()->isEnabled(), 30000);
         d->okButton()->click();
-        QTRY_COMPARE(warnings->size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(warnings->size(), 1, 30000);
         QTRY_COMPARE(button(*d), QStringLiteral("更新"));
         d->okButton()->click();
-        QTRY_COMPARE(button(*d), QStringLiteral("完成"));
+        QTRY_COMPARE_WITH_TIMEOUT(button(*d), QStringLiteral("完成"), 60000);
         QCOMPARE(sha256Of(pf.updateDir() + "/a.bin"), sha256Of(server.dataDir() + "/client/de/a.bin"));
     }
 
@@ -294,13 +294,17 @@ private slots:
                                   {"files", QJsonArray{entry("cl", "big.bin", mb)}}}));
         QVERIFY(server.addFault("/client/cl/big.bin", "stall", 600000, 0, {{"after", 65536}}));
         auto d = open(pf);
-        QTRY_VERIFY(d->okButton()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(d->okButton()->isEnabled(), 30000);
         d->show();
         d->okButton()->click();
         // the first 64 KiB arrived, then the server goes silent
         const QString partial = pf.updateDir() + "/big.bin.orvelnetdisk.update.download";
-        QTRY_VERIFY(QFileInfo(partial).size() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(partial).size() > 0, 60000);
         QCOMPARE(button(*d), QStringLiteral("更新中"));
+        // a description that arrives meanwhile does not swap the running list
+        d->slotRequestResult({{"version", "9.4.0"}, {"files", QJsonArray()}});
+        QCOMPARE(d->session()->description().version, QStringLiteral("9.3.0"));
+        QCOMPARE(int(d->session()->state()), int(VUpdateSession::Running));
         shot(d.get(), "update-running.png");
         d->reject();
         QCOMPARE(int(d->session()->state()), int(VUpdateSession::Ready));
