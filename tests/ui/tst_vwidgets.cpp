@@ -359,8 +359,9 @@ private slots:
         QCOMPARE(spy.first().at(1).toString(), QStringLiteral("新建"));
         QTest::keyClick(p.lineEdit(), Qt::Key_Return); // busy: sent once
         QCOMPARE(spy.size(), 1);
-        p.slotGetWpResult(QJsonObject{{"code", 1}, {"msg", "同名文件夹已存在"}});
+        p.slotGetWpResult(QJsonObject{{"Code", 1}, {"Msg", "同名文件夹已存在"}});
         QVERIFY(p.message().contains(QStringLiteral("同名文件夹已存在")));
+        QVERIFY(p.isVisible() || p.result() != QDialog::Accepted);
     }
 
     void composedLook()

@@ -1,6 +1,7 @@
 #include "main/vmain.h"
 #include "ui_vmain.h"
 
+#include "gonggongwangpan/vgonggongwangpan.h"
 #include "login/vlogin.h"
 #include "main/vchangepassword.h"
 #include "main/vemptypage.h"
@@ -207,7 +208,8 @@ VPage *VMain::createPage(int value)
         return nullptr;
     if (VPage *p = m_pages.value(value))
         return p;
-    VPage *p = new VEmptyPage(value, ui->stackedWidget);
+    VPage *p = value == leftmenu_gonggongwangpan ? static_cast<VPage *>(new VGonggongwangpan(ui->stackedWidget))
+                                                 : new VEmptyPage(value, ui->stackedWidget);
     ui->stackedWidget->addWidget(p);
     m_pages.insert(value, p);
     return p;
