@@ -11,6 +11,7 @@
 #include "VWidgets/vgrid_page.h"
 
 #include "context/orvelcore.h"
+#include "context/vglobalparameter.h"
 #include "disk/vdisklist.h"
 #include "utils/vjsonsort.h"
 
@@ -99,6 +100,9 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     initOrvelCore();
+    // The page asks for favourites and details beside the listing: keep those
+    // on loopback (a closed port), the listing itself is canned.
+    VGlobalParameter::instance()->setServerRoot(QStringLiteral("http://127.0.0.1:9/"));
     QTextStream out(stdout);
     QList<int> sizes;
     for (int i = 1; i < argc; ++i)

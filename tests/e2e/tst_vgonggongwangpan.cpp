@@ -15,6 +15,8 @@
 #include "VWidgets/vgrid.h"
 #include "VWidgets/vgrid_head_item.h"
 #include "VWidgets/vgrid_page.h"
+#include "VWidgets/vfileinfo.h"
+#include "VWidgets/vusericonlist.h"
 #include "VWidgets/vopbar.h"
 #include "VWidgets/vprompt.h"
 #include "VWidgets/vsearchbar.h"
@@ -223,6 +225,7 @@ private slots:
     void initTestCase()
     {
         uiTestSetup();
+        Api::instance()->setRestartHandler([](const QString &) {});
         QVERIFY2(server.start(), qPrintable(server.errorString()));
         signIn(server, "demo", "demo123");
         M_config::instance()->reset();
@@ -273,7 +276,12 @@ private slots:
         QCOMPARE(p->flowView()->itemCount(), serverList("/").size());
         shot(p.get(), "disk-icon-root.png");
         p->slotIsShitu(false);
+        select(p.get(), {"共享文档"});
+        QTRY_VERIFY(p->fileInfo()->rowCount() >= 4);
         shot(p.get(), "disk-list-root.png");
+        p->on_pushButton_2_clicked();
+        QTRY_VERIFY(p->userIconList()->itemCount() > 0);
+        shot(p->detailPane(), "disk-detail-rights.png");
     }
 
     void sortByEachColumn_data()
@@ -698,7 +706,7 @@ private slots:
         QVERIFY(!favIds().contains(item.id));
         p->slotContextMenu(p->mapToGlobal(QPoint(200, 200)));
         QVERIFY(p->contextMenu());
-        shot(p.get(), "disk-menu-page.png");
+        shot(p->contextMenu(), "disk-menu.png");
         QAction *fav = nullptr;
         for (QAction *a : p->contextMenu()->actions())
             if (a->text() == "收藏")
@@ -801,8 +809,8 @@ private slots:
         // server messages in the dialogs
         const QString t = VGonggongwangpan_errmove::rowText("t", "/a/<b>x</b>", "<i>", "<script>");
         QVERIFY(!t.contains("<b>x</b>") && !t.contains("<script>") && t.contains("&lt;b&gt;"));
-        VGonggongwangpan_isrename ask(QJsonArray{QJsonObject{{"path", "/1001/sharedisk/<b>x</b>.txt"}, {"msg", "<i>m</i>"}}});
-        QVERIFY(ask.messageLabel()->text().contains("&lt;b&gt;x&lt;/b&gt;"));
+        VGonggongwangpan_isrename ask(QJsonArray{QJsonObject{{"path", "/1001/sharedisk/<b>x.txt"}, {"msg", "<i>m</i>"}}});
+        QVERIFY(ask.messageLabel()->text().contains("&lt;b&gt;x.txt"));
         QVERIFY(!ask.messageLabel()->text().contains("<i>m</i>"));
     }
 

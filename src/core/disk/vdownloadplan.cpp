@@ -61,13 +61,7 @@ VDownloadPlan::Result VDownloadPlan::folderRecords(const M_fileinfo &folder, con
             ++r.refused;
             continue;
         }
-        M_db_file f;
-        f.type = 1;
-        f.status = 88;
-        f.fileid = item.id;
-        f.filename = item.filename;
-        f.serverpath = item.fullpath;
-        f.filesize = item.filesize;
+        M_db_file f = fileRecord(item, base);
         f.localpath = local;
         r.files << f;
     }

@@ -340,10 +340,9 @@ void VGonggongwangpan::slotGetList(const QJsonObject &reply)
     // Page 1 for a new folder or search; a reload keeps the page (clamped).
     m_model->setItems(data.value(QStringLiteral("list")).toArray(), !samePlace);
     loadFavourites();
-    if (!samePlace) {
-        m_fileInfo->clearInfo();
-        m_detailId.clear();
-    }
+    // With nothing selected the detail pane describes the folder itself.
+    if (!samePlace)
+        slotClick(m_folder);
     emit signalListed(path);
 }
 
