@@ -8,6 +8,7 @@
 #include "login/vlogin.h"
 #include "main/vchangepassword.h"
 #include "VWidgets/vprompt.h"
+#include "update/vupdate.h"
 
 #include "Api/api.h"
 #include "DB/db_self.h"
@@ -281,11 +282,19 @@ private slots:
         QTest::addColumn<QJsonObject>("description");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("prompt");
-        QTest::newRow("same version") << QJsonObject{{"version", "1.0.0"}, {"low", "1.0.0"}} << "" << "";
-        QTest::newRow("no version") << QJsonObject{{"memo", "x"}} << "更新版本文件获取失败" << "";
-        QTest::newRow("below the minimum")
-            << QJsonObject{{"version", "3.0.0"}, {"low", "2.0.0"}} << "" << "版本过低，请下载安装最新客户端";
-        QTest::newRow("newer, still supported") << QJsonObject{{"version", "1.2.0"}, {"low", "0.9.0"}} << "" << "";
+        QTest::addColumn<bool>("dialog");
+        QTest::newRow("same version") << QJsonObject{{"version", "1.0.0"}, {"low", "1.0.0"}} << "" << "" << false;
+        QTest::newRow("same version, written shorter") << QJsonObject{{"version", "1.0"}} << "" << "" << false;
+        QTest::newRow("no version") << QJsonObject{{"memo", "x"}} << "更新版本文件获取失败" << "" << false;
+        QTest::newRow("unparseable version") << QJsonObject{{"version", "1.x"}} << "更新版本文件获取失败" << ""
+                                             << false;
+        QTest::newRow("below the minimum") << QJsonObject{{"version", "3.0.0"}, {"low", "2.0.0"}} << ""
+                                           << "版本过低，请下载安装最新客户端" << false;
+        QTest::newRow("other platform")
+            << QJsonObject{{"version", "1.2.0"}, {"low", "0.9.0"}, {"platform", "windows"}} << ""
+            << "发现新版本 1.2.0，请下载安装最新客户端" << false;
+        QTest::newRow("newer, still supported")
+            << QJsonObject{{"version", "1.2.0"}, {"low", "0.9.0"}} << "" << "" << true;
     }
 
     void updateCheck()
@@ -293,6 +302,7 @@ private slots:
         QFETCH(QJsonObject, description);
         QFETCH(QString, error);
         QFETCH(QString, prompt);
+        QFETCH(bool, dialog);
         writeUpdate(description);
         auto w = window();
         QString shown;
@@ -301,7 +311,13 @@ private slots:
         const int before = server.requestCount(QStringLiteral("/client/update.json"));
         w->slotCheck2update();
         QTRY_VERIFY(server.requestCount(QStringLiteral("/client/update.json")) > before);
-        if (!prompt.isEmpty()) {
+        if (dialog) {
+            // the update dialog opens (and asks for the description itself)
+            QTRY_VERIFY(w->findChild<VUpdate *>());
+            QTRY_VERIFY(server.requestCount(QStringLiteral("/client/update.json")) > before + 1);
+            QVERIFY(err.isEmpty());
+            w->findChild<VUpdate *>()->reject();
+        } else if (!prompt.isEmpty()) {
             QTRY_COMPARE(shown, prompt);
         } else if (!error.isEmpty()) {
             QTRY_COMPARE(texts(err), QStringList{error});

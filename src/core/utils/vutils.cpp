@@ -1,4 +1,5 @@
 #include "utils/vutils.h"
+#include "updater/vupdatedescription.h"
 
 #include "context/vconfigs.h"
 #include "platform/vplatform.h"
@@ -367,6 +368,12 @@ QString VUtils::appVersion() { return VPlatform::appVersion(); }
 
 int VUtils::compareVersion(const QString &a, const QString &b)
 {
+    // "1.0" and "1.0.0" are one version; otherwise the same version would be
+    // offered as an update again on every start.
+    bool ok = false;
+    const int r = VUpdateDescription::compareVersions(a, b, &ok);
+    if (ok)
+        return r;
     return QVersionNumber::compare(QVersionNumber::fromString(a.trimmed()),
                                    QVersionNumber::fromString(b.trimmed()));
 }

@@ -8,6 +8,7 @@
 #include "main/vlayerinfo.h"
 #include "main/vmain_leftmenu.h"
 #include "main/vrestart.h"
+#include "update/vupdate.h"
 #include "VWidgets/vframeless.h"
 #include "VWidgets/vprompt.h"
 
@@ -23,6 +24,7 @@
 #include "request/vurlrequest.h"
 #include "transfer/vglobalconnect.h"
 #include "transfer/vglobalqueue.h"
+#include "update/vupdatepolicy.h"
 #include "utils/vutils.h"
 
 #include <QApplication>
@@ -359,6 +361,8 @@ void VMain::on_toolButton_setup_clicked()
 {
     auto *dialog = new VConfig(this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // "立即升级" takes the update check's road (download page or update dialog).
+    connect(dialog, &VConfig::signalToUpdate, this, &VMain::slotCheck2update);
     dialog->open();
 }
 
@@ -386,26 +390,30 @@ void VMain::slotCheck2update()
 void VMain::slotRequestResult(const QJsonObject &re)
 {
     emit VGlobalConnect::instance()->signalLayer_hide();
-    const QString version = re.value(QStringLiteral("version")).toString();
-    const QString low = re.value(QStringLiteral("low")).toString();
-    if (version.isEmpty()) {
-        emit VGlobalConnect::instance()->signalLayer_err(QStringLiteral("更新版本文件获取失败"), false);
-        return;
+    const VUpdatePolicy::Decision d = VUpdatePolicy::decide(re, VUpdatePolicy::currentFacts());
+    if (d.action == VUpdatePolicy::Error) {
+        emit VGlobalConnect::instance()->signalLayer_err(d.message, false);
+    } else if (d.action == VUpdatePolicy::DownloadPage) {
+        // Opened, not waited for: no nested loop inside a reply slot.
+        auto *prompt = new VPrompt(this);
+        prompt->setAttribute(Qt::WA_DeleteOnClose);
+        prompt->setText(d.message);
+        prompt->showCancel(true);
+        prompt->centre();
+        connect(prompt, &QDialog::accepted, this,
+                [] { QDesktopServices::openUrl(QUrl(VGlobalParameter::instance()->downloadPageUrl())); });
+        prompt->open();
+    } else if (d.action == VUpdatePolicy::InPlace && !findChild<VUpdate *>()) {
+        auto *dialog = new VUpdate(this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        // The updater waits for this process, which ends in order.
+        dialog->setQuitHandler([this] {
+            restartAfterClose = false;
+            slotCloseApp();
+        });
+        dialog->requestDescription();
+        dialog->open();
     }
-    const QString own = VUtils::appVersion();
-    if (VUtils::compareVersion(own, version) == 0)
-        return;
-    if (!low.isEmpty() && VUtils::compareVersion(own, low) < 0) {
-        VPrompt prompt(this);
-        prompt.setText(QStringLiteral("版本过低，请下载安装最新客户端"));
-        prompt.showCancel(true);
-        prompt.centre();
-        if (prompt.exec() == QDialog::Accepted)
-            QDesktopServices::openUrl(QUrl(VGlobalParameter::instance()->downloadPageUrl()));
-        return;
-    }
-    // the update dialog is not part of this build yet
-    qCInfo(lcMain) << "新版本" << version << "当前版本" << own;
 }
 
 void VMain::slotKeepAlive()
