@@ -4,6 +4,7 @@
 #include "gonggongwangpan/vgonggongwangpan.h"
 #include "main/vemptypage.h"
 #include "main/vmain.h"
+#include "main/enum_leftmenu.h"
 #include "main/vmain_leftmenu.h"
 #include "login/vlogin.h"
 #include "main/vchangepassword.h"
@@ -18,9 +19,11 @@
 #include "records/m_config.h"
 #include "transfer/vglobalconnect.h"
 #include "transfer/vglobalqueue.h"
+#include "accessibilitycheck.h"
 #include "testhome.h"
 #include "testserver.h"
-#include "../ui/uitestsetup.h"
+#include "testshot.h"
+#include "uitestsetup.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -29,6 +32,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -94,12 +98,6 @@ class TestVMain : public QObject
         for (const QList<QVariant> &a : spy)
             out << a.at(0).toString();
         return out;
-    }
-    static void shot(QWidget *w, const QString &name)
-    {
-        const QByteArray dir = qgetenv("ORVEL_SHOT_DIR");
-        if (!dir.isEmpty())
-            w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
     }
     void writeUpdate(const QJsonObject &o)
     {
@@ -431,6 +429,49 @@ private slots:
         QVERIFY(dlg.message().isEmpty());
     }
 
+    void keyboardAndScreenReader()
+    {
+        auto w = window();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QStringList bad = unnamedControls(w.get());
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QLatin1Char('\n'))));
+        for (const char *name : {"toolButton_setup", "toolButton_min", "toolButton_max", "toolButton_close"})
+            QVERIFY2(!accessibleNameOf(w->findChild<QToolButton *>(QLatin1String(name))).isEmpty(), name);
+        QCOMPARE(tabChain(w.get()).mid(0, 6), (QStringList{"pushButton_user", "toolButton_setup", "toolButton_min",
+                                                           "toolButton_max", "toolButton_close", "listWidget"}));
+        auto *menu = w->findChild<QMenu *>(QStringLiteral("menu_user"));
+        QVERIFY(menu);
+        bad = unnamedControls(menu);
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QLatin1Char('\n'))));
+
+        // every menu entry reads out its name; arrows and Return open a page
+        auto *list = w->findChild<QListWidget *>(QStringLiteral("listWidget"));
+        int transfers = -1;
+        for (int i = 0; i < list->count(); ++i) {
+            const QString text = list->item(i)->data(Qt::AccessibleTextRole).toString();
+            if (list->item(i)->flags() & Qt::ItemIsEnabled)
+                QVERIFY2(!text.isEmpty(), qPrintable(QString::number(i)));
+            if (text == VLeftmenuInfo::text(leftmenu_chuanshu))
+                transfers = i;
+        }
+        QVERIFY(transfers > 0);
+        list->setFocus();
+        list->setCurrentRow(transfers);
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(w->currentMenu(), int(leftmenu_chuanshu));
+
+        VChangePassword dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        bad = unnamedControls(&dlg);
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QLatin1Char('\n'))));
+        QCOMPARE(accessibleNameOf(dlg.currentField()), QStringLiteral("当前密码"));
+        const QStringList chain = tabChain(&dlg);
+        QCOMPARE(chain.mid(chain.indexOf(QStringLiteral("LineEdit_now")), 5),
+                 (QStringList{"LineEdit_now", "LineEdit_new", "LineEdit_new2", "pushButton_cancle99", "pushButton_ok99"}));
+    }
+
     void passwordChangeRestartsWithoutAMessage()
     {
         signIn(QStringLiteral("student"), QStringLiteral("student123"));
@@ -441,7 +482,7 @@ private slots:
                 d->currentField()->setText(QStringLiteral("student123"));
                 d->newField()->setText(QStringLiteral("neu-456"));
                 d->confirmField()->setText(QStringLiteral("neu-456"));
-                shot(d, QStringLiteral("change-password.png"));
+                saveShot(d, QStringLiteral("change-password.png"));
                 d->okButton()->click();
                 return true;
             }
@@ -594,7 +635,7 @@ private slots:
         QCOMPARE(w->geometry(), maxed);
         w->on_toolButton_max_clicked();
         QTRY_COMPARE(w->size(), QSize(1000, 600));
-        shot(w.get(), QStringLiteral("main-normal.png"));
+        saveShot(w.get(), QStringLiteral("main-normal.png"));
     }
 
     void closeWithoutTrayQuits()
@@ -602,7 +643,7 @@ private slots:
         auto w = window();
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        shot(w.get(), QStringLiteral("main-offscreen.png"));
+        saveShot(w.get(), QStringLiteral("main-offscreen.png"));
         w->findChild<QToolButton *>(QStringLiteral("toolButton_close"))->click();
         if (QSystemTrayIcon::isSystemTrayAvailable()) {
             QVERIFY(w->isHidden());

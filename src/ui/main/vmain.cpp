@@ -38,6 +38,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 
@@ -113,6 +114,11 @@ VMain::VMain(QWidget *parent) : QMainWindow(parent), ui(new Ui::VMain)
     // 2. menu, toast, pending cancellations, the first pages
     m_menuEntries = menuFor(u->shenfen);
     buildMenu();
+    // Return on a menu entry opens it, as a click does
+    connect(ui->listWidget, &QListWidget::activated, this, [this](const QModelIndex &index) {
+        if (!ui->listWidget->style()->styleHint(QStyle::SH_ItemView_ActivateItemOnSingleClick, nullptr, ui->listWidget))
+            on_listWidget_clicked(index);
+    });
     m_layer = new VLayerInfo(this);
     m_layer->setAnchor(this);
     Api::instance()->loadCancel();
@@ -197,6 +203,7 @@ void VMain::buildMenu()
             continue;
         }
         item->setSizeHint(QSize(178, 36));
+        item->setData(Qt::AccessibleTextRole, VLeftmenuInfo::text(enum_leftmenu(v))); // drawn by its widget
         auto *row = new VMain_leftmenu(enum_leftmenu(v), ui->listWidget);
         ui->listWidget->setItemWidget(item, row);
         connect(this, &VMain::signalLeftmenuSelected, row, &VMain_leftmenu::setSelected);
@@ -718,6 +725,8 @@ void VMain::placeGrip()
     if (!gripButton) {
         gripButton = new QToolButton(ui->centralwidget);
         gripButton->setObjectName(QStringLiteral("gripButton"));
+        gripButton->setToolTip(QStringLiteral("拖动调整窗口大小"));
+        gripButton->setFocusPolicy(Qt::NoFocus); // a mouse handle; the window manager resizes by keyboard
         gripButton->setIcon(QIcon(QStringLiteral(":/images/icon/suofang.png")));
         gripButton->setIconSize(QSize(14, 14));
         gripButton->setFixedSize(16, 16);

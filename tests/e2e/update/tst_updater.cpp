@@ -12,7 +12,7 @@
 #include "testhome.h"
 #include "testserver.h"
 #include "updatefixture.h"
-#include "../../ui/uitestsetup.h"
+#include "uitestsetup.h"
 
 #include <QJsonArray>
 #include <QLockFile>

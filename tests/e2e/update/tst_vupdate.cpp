@@ -8,7 +8,8 @@
 #include "testhome.h"
 #include "testserver.h"
 #include "updatefixture.h"
-#include "../../ui/uitestsetup.h"
+#include "testshot.h"
+#include "uitestsetup.h"
 
 #include <QJsonArray>
 #include <QLabel>
@@ -48,12 +49,7 @@ class TestVUpdate : public QObject
             out << a.at(0).toString();
         return out;
     }
-    void shot(QWidget *w, const QString &name)
-    {
-        const QByteArray dir = qgetenv("ORVEL_SHOT_DIR");
-        if (!dir.isEmpty())
-            w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
-    }
+    static void shot(QWidget *w, const QString &name) { saveShot(w, name); }
 
 private slots:
     void initTestCase()
