@@ -33,7 +33,9 @@
 #include "transfer/vglobalconnect.h"
 #include "testhome.h"
 #include "testserver.h"
-#include "../ui/uitestsetup.h"
+#include "accessibilitycheck.h"
+#include "testshot.h"
+#include "uitestsetup.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -207,12 +209,7 @@ class TstVGonggongwangpan : public QObject
             20000);
         return found;
     }
-    static void shot(QWidget *w, const QString &name)
-    {
-        const QByteArray dir = qgetenv("ORVEL_SHOT_DIR");
-        if (!dir.isEmpty())
-            w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
-    }
+    static void shot(QWidget *w, const QString &name) { saveShot(w, name); }
     static QStringList texts(const QSignalSpy &spy)
     {
         QStringList out;
@@ -820,25 +817,31 @@ private slots:
         p->show();
         QVERIFY(open(p.get(), "/"));
         select(p.get(), {"共享文档"});
-        QStringList missing;
-        for (QWidget *w : p->findChildren<QWidget *>()) {
-            const bool clickable = qobject_cast<QAbstractButton *>(w) || qobject_cast<QComboBox *>(w)
-                || qobject_cast<QLineEdit *>(w) || qobject_cast<QListWidget *>(w);
-            if (!clickable)
-                continue;
-            QString name = w->accessibleName();
-            if (name.isEmpty())
-                if (auto *b = qobject_cast<QAbstractButton *>(w))
-                    name = b->text().isEmpty() ? b->toolTip() : b->text();
-            if (name.isEmpty())
-                if (auto *e = qobject_cast<QLineEdit *>(w))
-                    name = e->placeholderText();
-            if (name.isEmpty() && qobject_cast<QLineEdit *>(w) && w->objectName() == "pageLineEdit")
-                continue; // the pager's own box is the hygiene walker's business
-            if (name.trimmed().isEmpty())
-                missing << QString::fromLatin1(w->metaObject()->className()) + "#" + w->objectName();
+        QStringList missing = unnamedControls(p.get());
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join('\n')));
+        // the icon view, the menu and the dialogs too
+        p->slotIsShitu(true);
+        missing = unnamedControls(p.get());
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join('\n')));
+        p->slotIsShitu(false);
+        p->slotContextMenu(p->mapToGlobal(QPoint(100, 100)));
+        QVERIFY(p->contextMenu());
+        missing = unnamedControls(p->contextMenu());
+        p->contextMenu()->close();
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join('\n')));
+        for (QWidget *d : std::initializer_list<QWidget *>{
+                 new VGonggongwangpan_selDir(QStringLiteral("复制到"), p.get()),
+                 new VGonggongwangpan_createdirs(p.get()),
+                 new VGonggongwangpan_isrename(QJsonArray{QJsonObject{{"path", "/a/b.txt"}, {"msg", "m"}},
+                                                          QJsonObject{{"path", "/a/c.txt"}, {"msg", "m"}}},
+                                               p.get()),
+                 new VGonggongwangpan_errmove(QJsonArray{QJsonObject{{"path", "/a"}, {"msg", "m"}}}, "客户端", "127.0.0.1",
+                                              "演示教师", "2026-01-01 00:00", p.get())}) {
+            d->show();
+            missing = unnamedControls(d);
+            QVERIFY2(missing.isEmpty(), qPrintable(missing.join('\n')));
+            delete d;
         }
-        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(", ")));
         // rows read as their file names
         for (int i = 0; i < p->listView()->rowCount(); ++i) {
             VGonggongwangpan_list_item *r = p->listView()->row(i);
