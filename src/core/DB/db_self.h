@@ -125,6 +125,7 @@ private:
     bool synInsertHistory(QSqlQuery &q, const QList<M_db_syn> &logs, const QList<M_info_file> &files,
                           const QStringList &localPaths);
     bool synExec(const QString &sql, const QVariantList &values);
+    bool synBatch(const QString &sql, const QList<QVariantList> &columns);
     void reportSynError();
 
     QSqlDatabase m_errorDb;

@@ -63,15 +63,31 @@ bool db_self::synExec(const QString &sql, const QVariantList &values)
     return m_synDb.commit();
 }
 
-bool db_self::addLogs(const QList<M_db_syn> &list)
+bool db_self::synBatch(const QString &sql, const QList<QVariantList> &columns)
 {
-    if (list.isEmpty())
-        return true;
     OpenDb open(m_synDb);
     if (!open.ok()) {
         reportSynError();
         return false;
     }
+    m_synDb.transaction();
+    QSqlQuery q(m_synDb);
+    q.prepare(sql);
+    for (const QVariantList &col : columns)
+        q.addBindValue(col);
+    if (!q.execBatch()) {
+        qCWarning(lcDbSyn) << sql << q.lastError().text();
+        m_synDb.rollback();
+        return false;
+    }
+    q.finish();
+    return m_synDb.commit();
+}
+
+bool db_self::addLogs(const QList<M_db_syn> &list)
+{
+    if (list.isEmpty())
+        return true;
     QVariantList dotime, addusername, fullpath, domsg, dotype, status, errmsg, owner, fileid, id;
     for (const M_db_syn &r : list) {
         dotime << QString::number(r.dotime.isValid() ? r.dotime.toMSecsSinceEpoch()
@@ -86,19 +102,9 @@ bool db_self::addLogs(const QList<M_db_syn> &list)
         fileid << r.fileid;
         id << r.id;
     }
-    m_synDb.transaction();
-    QSqlQuery q(m_synDb);
-    q.prepare(QStringLiteral("insert or replace into log (dotime,addusername,fullpath,domsg,dotype,status,errmsg,owner,"
-                             "fileid,id) values (?,?,?,?,?,?,?,?,?,?)"));
-    for (QVariantList *col : {&dotime, &addusername, &fullpath, &domsg, &dotype, &status, &errmsg, &owner, &fileid, &id})
-        q.addBindValue(*col);
-    if (!q.execBatch()) {
-        qCWarning(lcDbSyn) << "log insert failed" << q.lastError().text();
-        m_synDb.rollback();
-        return false;
-    }
-    q.finish();
-    return m_synDb.commit();
+    return synBatch(QStringLiteral("insert or replace into log (dotime,addusername,fullpath,domsg,dotype,status,errmsg,"
+                                   "owner,fileid,id) values (?,?,?,?,?,?,?,?,?,?)"),
+                    {dotime, addusername, fullpath, domsg, dotype, status, errmsg, owner, fileid, id});
 }
 
 int db_self::countPending(const QString &owner)
@@ -142,39 +148,18 @@ bool db_self::setStatus(const QStringList &ids, int status)
 {
     if (ids.isEmpty())
         return true;
-    OpenDb open(m_synDb);
-    if (!open.ok()) {
-        reportSynError();
-        return false;
-    }
     QVariantList st, id;
     for (const QString &i : ids) {
         st << status;
         id << i;
     }
-    m_synDb.transaction();
-    QSqlQuery q(m_synDb);
-    q.prepare(QStringLiteral("update log set status=? where id=?"));
-    q.addBindValue(st);
-    q.addBindValue(id);
-    if (!q.execBatch()) {
-        qCWarning(lcDbSyn) << "status update failed" << q.lastError().text();
-        m_synDb.rollback();
-        return false;
-    }
-    q.finish();
-    return m_synDb.commit();
+    return synBatch(QStringLiteral("update log set status=? where id=?"), {st, id});
 }
 
 bool db_self::updateLogs(const QList<M_db_syn> &list)
 {
     if (list.isEmpty())
         return true;
-    OpenDb open(m_synDb);
-    if (!open.ok()) {
-        reportSynError();
-        return false;
-    }
     QVariantList st, err, msg, id;
     for (const M_db_syn &r : list) {
         st << r.status;
@@ -182,18 +167,7 @@ bool db_self::updateLogs(const QList<M_db_syn> &list)
         msg << r.domsg;
         id << r.id;
     }
-    m_synDb.transaction();
-    QSqlQuery q(m_synDb);
-    q.prepare(QStringLiteral("update log set status=?,errmsg=?,domsg=? where id=?"));
-    for (QVariantList *col : {&st, &err, &msg, &id})
-        q.addBindValue(*col);
-    if (!q.execBatch()) {
-        qCWarning(lcDbSyn) << "log update failed" << q.lastError().text();
-        m_synDb.rollback();
-        return false;
-    }
-    q.finish();
-    return m_synDb.commit();
+    return synBatch(QStringLiteral("update log set status=?,errmsg=?,domsg=? where id=?"), {st, err, msg, id});
 }
 
 bool db_self::deleteLogs(const QString &owner, int status)

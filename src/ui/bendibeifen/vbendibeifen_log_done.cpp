@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "VWidgets/vpageparts.h"
 #include "DB/db_self.h"
 #include "VWidgets/vdialog.h"
 #include "VWidgets/vgrid.h"
@@ -30,12 +31,8 @@ VBendibeifen_log_done::VBendibeifen_log_done(VBackupTask *task, QWidget *parent)
     m_grid->addColumn(QStringLiteral("状态"), false, 100, 100, true);
     m_grid->listWidget()->setAccessibleName(QStringLiteral("备份完成的文件"));
     v->addWidget(m_grid, 1);
-    auto *foot = new QWidget(this);
-    foot->setObjectName(QStringLiteral("widget_foot"));
-    foot->setFixedHeight(40);
-    foot->setStyleSheet(QStringLiteral("#widget_foot{border-top:1px solid #E4E4E4;background:#FAFAFA;}"));
-    auto *h = new QHBoxLayout(foot);
-    h->setContentsMargins(16, 0, 16, 0);
+    QHBoxLayout *h = nullptr;
+    QWidget *foot = VPageParts::footer(this, &h);
     h->addStretch();
     pushButton_clear = new QPushButton(QStringLiteral("清除记录"), foot);
     pushButton_clear->setObjectName(QStringLiteral("pushButton_clear"));
