@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 #include <QString>
 
+#include <functional>
+
 #include "records/m_db_file.h"
 #include "records/m_db_syn.h"
 #include "records/m_info_file.h"
@@ -126,6 +128,7 @@ private:
                           const QStringList &localPaths);
     bool synExec(const QString &sql, const QVariantList &values);
     bool synBatch(const QString &sql, const QList<QVariantList> &columns);
+    bool synRun(const QString &sql, const std::function<bool(QSqlQuery &)> &bindAndRun);
     void reportSynError();
 
     QSqlDatabase m_errorDb;

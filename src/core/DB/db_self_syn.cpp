@@ -42,7 +42,9 @@ void db_self::reportSynError()
     emit VGlobalConnect::instance()->signalLayer_err(QStringLiteral("读取备份数据失败"), false);
 }
 
-bool db_self::synExec(const QString &sql, const QVariantList &values)
+// One statement in one transaction on syn.db; bind prepares the query's
+// values and runs it.
+bool db_self::synRun(const QString &sql, const std::function<bool(QSqlQuery &)> &bindAndRun)
 {
     OpenDb open(m_synDb);
     if (!open.ok()) {
@@ -52,9 +54,7 @@ bool db_self::synExec(const QString &sql, const QVariantList &values)
     m_synDb.transaction();
     QSqlQuery q(m_synDb);
     q.prepare(sql);
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec()) {
+    if (!bindAndRun(q)) {
         qCWarning(lcDbSyn) << sql << q.lastError().text();
         m_synDb.rollback();
         return false;
@@ -63,25 +63,22 @@ bool db_self::synExec(const QString &sql, const QVariantList &values)
     return m_synDb.commit();
 }
 
+bool db_self::synExec(const QString &sql, const QVariantList &values)
+{
+    return synRun(sql, [&values](QSqlQuery &q) {
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        return q.exec();
+    });
+}
+
 bool db_self::synBatch(const QString &sql, const QList<QVariantList> &columns)
 {
-    OpenDb open(m_synDb);
-    if (!open.ok()) {
-        reportSynError();
-        return false;
-    }
-    m_synDb.transaction();
-    QSqlQuery q(m_synDb);
-    q.prepare(sql);
-    for (const QVariantList &col : columns)
-        q.addBindValue(col);
-    if (!q.execBatch()) {
-        qCWarning(lcDbSyn) << sql << q.lastError().text();
-        m_synDb.rollback();
-        return false;
-    }
-    q.finish();
-    return m_synDb.commit();
+    return synRun(sql, [&columns](QSqlQuery &q) {
+        for (const QVariantList &col : columns)
+            q.addBindValue(col);
+        return q.execBatch();
+    });
 }
 
 bool db_self::addLogs(const QList<M_db_syn> &list)
