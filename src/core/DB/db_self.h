@@ -102,6 +102,7 @@ public:
     bool clearHistory(const QStringList &owners);
 
     QString filePath() const { return m_filePath; }
+    QString userDir() const { return m_userDir; }
     QString synPath() const { return m_synPath; }
 
     // Connecting the hub after construction: the singleton does it itself.

@@ -57,7 +57,7 @@ VBendibeifen_log_done::VBendibeifen_log_done(VBackupTask *task, QWidget *parent)
         if (isVisible())
             reload();
     });
-    connect(task, &VBackupTask::signalItemDone, this, [this] {
+    connect(task, &VBackupTask::signalStoreFlushed, this, [this] {
         if (!m_refresh.isActive())
             m_refresh.start();
     });
