@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -33,7 +34,10 @@ VBendibeifen::VBendibeifen(VBackupTask *task, QWidget *parent) : QWidget(parent)
     v->addWidget(m_grid, 1);
 
     m_item = new VBendibeifen_item(task, m_grid);
-    m_grid->addRow(m_item, 48)->setFlags(Qt::ItemIsEnabled);
+    QListWidgetItem *row = m_grid->addRow(m_item, 48);
+    row->setFlags(Qt::ItemIsEnabled);
+    row->setData(Qt::AccessibleTextRole, task->sectionName() + QStringLiteral(" 单向备份"));
+    m_grid->listWidget()->setAccessibleName(QStringLiteral("备份任务"));
     connect(m_grid, qOverload<QList<int>>(&VGrid::signalResize), m_item, &VBendibeifen_item::slotResize);
 
     QHBoxLayout *h = nullptr;

@@ -28,6 +28,7 @@ VBendibeifen_log_done::VBendibeifen_log_done(VBackupTask *task, QWidget *parent)
     VGrid_head_item *timeHead = m_grid->addColumn(QStringLiteral("完成时间"), true, 140, 140);
     timeHead->setOrdertype(1);
     timeHead->setActive(true);
+    timeHead->setAccessibleName(QStringLiteral("按完成时间排序"));
     m_grid->addColumn(QStringLiteral("状态"), false, 100, 100, true);
     m_grid->listWidget()->setAccessibleName(QStringLiteral("备份完成的文件"));
     v->addWidget(m_grid, 1);
@@ -73,7 +74,7 @@ void VBendibeifen_log_done::reload()
     const QList<int> widths = m_grid->columnWidths();
     for (const M_db_synhistory &h : qAsConst(m_page.list)) {
         auto *r = new VBendibeifen_log_done_item(h, m_grid->listWidget());
-        m_grid->addRow(r, 40);
+        m_grid->addRow(r, 40)->setData(Qt::AccessibleTextRole, r->accessibleName());
         r->slotResize(widths);
     }
     m_grid->refreshEmpty();

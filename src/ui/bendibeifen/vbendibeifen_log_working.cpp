@@ -114,6 +114,7 @@ void VBendibeifen_log_working::rebuild()
             r->slotResize(widths);
         }
         r->setItem(items.at(i));
+        list->item(i)->setData(Qt::AccessibleTextRole, r->accessibleName());
         m_rows.insert(items.at(i).log.id, r);
     }
     m_grid->refreshEmpty();
