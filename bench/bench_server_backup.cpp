@@ -3,7 +3,7 @@
 // then a pass without change and a second full run over the complete copy.
 // Prints files/s, the large file's speed beside curl's on the same server,
 // the longest stall of the event loop, and the growth of resident memory.
-// Usage: bench_backup [FILES (default 2000)] [LARGE_MIB (default 64)]
+// Usage: bench_server_backup [FILES (default 2000)] [LARGE_MIB (default 64)]
 
 #include <QCoreApplication>
 #include <QDir>
