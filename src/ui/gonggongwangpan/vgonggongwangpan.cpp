@@ -348,8 +348,12 @@ void VGonggongwangpan::slotGetList(const QJsonObject &reply)
 
 void VGonggongwangpan::showPage(quint64 build, const QList<M_fileinfo> &items)
 {
-    m_listView->setPage(build, items);
-    m_flow->setPage(build, items);
+    // Only the view on screen builds its page; the other one catches up
+    // when it is switched to.
+    if (isIconView())
+        m_flow->setPage(build, items);
+    else
+        m_listView->setPage(build, items);
     for (VGrid_page *p : {m_listView->grid()->pager(), m_flow->pager()}) {
         const QSignalBlocker b(p);
         p->setPageCount(m_model->pageCount());
@@ -366,6 +370,13 @@ bool VGonggongwangpan::isIconView() const
 void VGonggongwangpan::slotIsShitu(bool iconView)
 {
     m_views->setCurrentWidget(iconView ? static_cast<QWidget *>(m_flow) : m_listView);
+    const quint64 build = m_model->buildId();
+    if (!m_model->isSorting()) {
+        if (iconView && m_flow->build() != build)
+            m_flow->setPage(build, m_model->pageItems());
+        else if (!iconView && m_listView->build() != build)
+            m_listView->setPage(build, m_model->pageItems());
+    }
     slotCount(iconView ? m_flow->selection() : m_listView->selection());
 }
 

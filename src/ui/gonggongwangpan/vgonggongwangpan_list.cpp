@@ -23,7 +23,7 @@
 
 int &VGonggongwangpan_list::chunkSize()
 {
-    static int n = 20;
+    static int n = 10;
     return n;
 }
 
