@@ -446,7 +446,7 @@ void VGonggongwangpan::slotClick(const M_fileinfo &item)
         return;
     m_detailId = item.id;
     m_fileInfo->clearInfo();
-    m_fileInfo->setInfo(item.isdir ? QStringLiteral("文件夹名") : QStringLiteral("文件名"), item.filename);
+    m_fileInfo->setInfo(item.isdir ? QStringLiteral("文件夹名：") : QStringLiteral("文件名："), item.filename);
     const QJsonObject tag{{QStringLiteral("id"), item.id}};
     send(Api::file_info, Api::params_file_info(item.id), tag, [this](const QJsonObject &re) { slotSetFileInfo(re); });
     send(Api::qx_GetDirQx, Api::params_qx_GetDirQx(item.id), tag, [this](const QJsonObject &re) { slotSetQxInfo(re); });
@@ -465,19 +465,22 @@ void VGonggongwangpan::slotSetFileInfo(const QJsonObject &reply)
     const QJsonObject o = Api::getData(reply).toObject();
     const M_fileinfo f(o);
     m_fileInfo->clearInfo();
-    const QString where = displayPath(VUtils::parentPath(f.fullpath));
+    const bool root = displayPath(f.fullpath) == QLatin1String("/");
+    const QString where = root ? QStringLiteral("-")
+                               : QStringLiteral("公共网盘") + displayPath(VUtils::parentPath(f.fullpath));
+    const QString updater = f.updateusername.isEmpty() ? f.createusername : f.updateusername;
     if (f.isdir) {
-        m_fileInfo->setInfo(QStringLiteral("文件夹名"), f.filename);
-        m_fileInfo->setInfo(QStringLiteral("位置"), QStringLiteral("公共网盘") + where);
-        m_fileInfo->setInfo(QStringLiteral("更新人"), f.updateusername);
-        m_fileInfo->setInfo(QStringLiteral("更新时间"), timeText(f.updatetime));
+        m_fileInfo->setInfo(QStringLiteral("文件夹名："), root ? QStringLiteral("公共网盘") : f.filename);
+        m_fileInfo->setInfo(QStringLiteral("位置："), where);
+        m_fileInfo->setInfo(QStringLiteral("更新人："), updater);
+        m_fileInfo->setInfo(QStringLiteral("更新时间："), timeText(f.updatetime));
     } else {
-        m_fileInfo->setInfo(QStringLiteral("文件名"), f.filename);
-        m_fileInfo->setInfo(QStringLiteral("位置"), QStringLiteral("公共网盘") + where);
-        m_fileInfo->setInfo(QStringLiteral("文件大小"), VUtils::formatSize(f.filesize));
-        m_fileInfo->setInfo(QStringLiteral("类型"), f.fileext.isEmpty() ? QStringLiteral("文件") : f.fileext.toUpper());
-        m_fileInfo->setInfo(QStringLiteral("更新人"), f.updateusername);
-        m_fileInfo->setInfo(QStringLiteral("更新时间"), timeText(f.updatetime));
+        m_fileInfo->setInfo(QStringLiteral("文件名："), f.filename);
+        m_fileInfo->setInfo(QStringLiteral("位置："), where);
+        m_fileInfo->setInfo(QStringLiteral("文件大小："), VUtils::formatSize(f.filesize));
+        m_fileInfo->setInfo(QStringLiteral("类型："), f.fileext.isEmpty() ? QStringLiteral("文件") : f.fileext.toUpper());
+        m_fileInfo->setInfo(QStringLiteral("更新人："), updater);
+        m_fileInfo->setInfo(QStringLiteral("更新时间："), timeText(f.updatetime));
     }
 }
 
