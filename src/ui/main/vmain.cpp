@@ -1,6 +1,7 @@
 #include "main/vmain.h"
 #include "ui_vmain.h"
 
+#include "gonggongwangpan/vgonggongwangpan.h"
 #include "login/vlogin.h"
 #include "main/vchangepassword.h"
 #include "main/vemptypage.h"
@@ -221,8 +222,18 @@ VPage *VMain::createPage(int value)
         return nullptr;
     if (VPage *p = m_pages.value(value))
         return p;
-    VPage *p = value == leftmenu_beifen ? static_cast<VPage *>(new VBendibeifen_main(ui->stackedWidget))
-                                        : new VEmptyPage(value, ui->stackedWidget);
+    VPage *p = nullptr;
+    switch (value) {
+    case leftmenu_gonggongwangpan:
+        p = new VGonggongwangpan(ui->stackedWidget);
+        break;
+    case leftmenu_beifen:
+        p = new VBendibeifen_main(ui->stackedWidget);
+        break;
+    default:
+        p = new VEmptyPage(value, ui->stackedWidget);
+        break;
+    }
     ui->stackedWidget->addWidget(p);
     m_pages.insert(value, p);
     return p;
