@@ -3,6 +3,7 @@
 
 #include "login/vlogin.h"
 #include "main/vchangepassword.h"
+#include "chuanshuliebiao/vchuanshuliebiao.h"
 #include "main/vemptypage.h"
 #include "main/vlayerinfo.h"
 #include "main/vmain_leftmenu.h"
@@ -207,7 +208,11 @@ VPage *VMain::createPage(int value)
         return nullptr;
     if (VPage *p = m_pages.value(value))
         return p;
-    VPage *p = new VEmptyPage(value, ui->stackedWidget);
+    VPage *p = nullptr;
+    if (value == leftmenu_chuanshu)
+        p = new VChuanshuliebiao(ui->stackedWidget);
+    else
+        p = new VEmptyPage(value, ui->stackedWidget);
     ui->stackedWidget->addWidget(p);
     m_pages.insert(value, p);
     return p;
@@ -356,7 +361,11 @@ void VMain::slotStoreError(const QString &message)
     prompt.exec();
 }
 
-void VMain::slotTaskChange(int) {}
+void VMain::slotTaskChange(int count)
+{
+    if (VMain_leftmenu *entry = menuItem(leftmenu_chuanshu))
+        entry->setCount(count);
+}
 void VMain::on_pushButton_user_clicked() {}
 void VMain::slotSFreleased() {}
 
