@@ -74,6 +74,14 @@ void VDownloadTask::beforeRemoval()
 {
     // The worker has ended (or never ran): the partial file goes with the row.
     QFile::remove(tempPath());
+    if (!m_workerTemp.isEmpty())
+        QFile::remove(m_workerTemp);
+}
+
+void VDownloadTask::workerFinished(QObject *worker)
+{
+    if (auto *w = qobject_cast<VDownloadFile *>(worker))
+        m_workerTemp = w->tempPath();
 }
 
 void VDownloadTask::begin()

@@ -29,10 +29,13 @@ protected:
     void stopWorker() override;
     void prepareCancel() override;
     void beforeRemoval() override;
+    void workerFinished(QObject *worker) override;
 
 private:
     void onLinkReply(int generation, const QJsonObject &reply);
     void finish(int generation, const QString &path);
 
     const QString m_requested;
+    // Where the last worker wrote (the server may name the file otherwise).
+    QString m_workerTemp;
 };

@@ -106,6 +106,7 @@ void VTransferTask::runWorker(QObject *worker, std::function<void()> body)
         thread->wait();
         liveThreads().remove(thread);
         if (self && self->m_thread == thread) {
+            self->workerFinished(worker);
             self->m_thread = nullptr;
             self->m_worker = nullptr;
         }
@@ -133,12 +134,13 @@ void VTransferTask::finishRemoval(bool keepLog)
 {
     if (m_removed)
         return;
-    leaveQueue();
     nextGeneration();
     m_removed = true;
     if (!keepLog && m_store)
         m_store->deleteFile(m_file.id);
+    // Out of the list first, then the slot goes to the next row.
     emit signalDone(this);
+    leaveQueue();
 }
 
 int VTransferTask::runningStatus() const { return m_file.type == 1 ? Downloading : Uploading; }
@@ -265,14 +267,16 @@ void VTransferTask::endStop()
         return;
     nextGeneration();
     cancelPreparation();
-    leaveQueue();
     if (m_cancel) {
         beforeRemoval();
         finishRemoval(m_keepLog);
         return;
     }
+    // The status changes before the slot is given back: the row admitted
+    // with it never sees this one still running.
     if (status() != Failed)
         setStatus(Stopped);
+    leaveQueue();
     if (m_requeue) {
         m_requeue = false;
         start();

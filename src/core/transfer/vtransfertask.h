@@ -105,6 +105,7 @@ protected:
     virtual void cancelPreparation() {}  // a stop before the worker exists
     virtual void prepareCancel() {}      // a cancel is coming (before the stop)
     virtual void beforeRemoval() {}      // last step of a cancel
+    virtual void workerFinished(QObject *worker) { Q_UNUSED(worker) } // its thread has ended
     int runningStatus() const;           // 1 or 2
 
     // A reply or report of the current run, in a state that still wants it.

@@ -1,9 +1,9 @@
 #include "chuanshuliebiao/vchuanshuliebiao_exists.h"
-#include "ui_vdialog.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QToolButton>
 
 VChuanshuliebiao_exists::VChuanshuliebiao_exists(QWidget *parent) : VDialog(parent)
 {
@@ -18,7 +18,7 @@ VChuanshuliebiao_exists::VChuanshuliebiao_exists(QWidget *parent) : VDialog(pare
     setContentWidget(m_label);
     showCheckBox(true);
     setCheckBoxText(QStringLiteral("为所有冲突文件执行此操作"));
-    ui->checkBox->setAccessibleName(QStringLiteral("为所有冲突文件执行此操作"));
+    findChild<QCheckBox *>(QStringLiteral("checkBox"))->setAccessibleName(QStringLiteral("为所有冲突文件执行此操作"));
     okButton()->hide();
     showCancel(false);
     QPushButton *replace = createButton(QStringLiteral("替换"), 2);
@@ -32,8 +32,10 @@ VChuanshuliebiao_exists::VChuanshuliebiao_exists(QWidget *parent) : VDialog(pare
     connect(replace, &QPushButton::clicked, this, &VChuanshuliebiao_exists::slotReplace);
     connect(rename, &QPushButton::clicked, this, &VChuanshuliebiao_exists::slotRename);
     connect(cancel, &QPushButton::clicked, this, &VChuanshuliebiao_exists::slotCancel);
-    ui->toolButton99->setToolTip(QStringLiteral("关闭"));
-    ui->toolButton99->setAccessibleName(QStringLiteral("关闭"));
+    if (auto *close = findChild<QToolButton *>(QStringLiteral("toolButton99"))) {
+        close->setToolTip(QStringLiteral("关闭"));
+        close->setAccessibleName(QStringLiteral("关闭"));
+    }
 }
 
 void VChuanshuliebiao_exists::setFile(const QString &fileName, const QString &message, int waiting)
@@ -48,8 +50,8 @@ void VChuanshuliebiao_exists::setFile(const QString &fileName, const QString &me
 }
 
 QString VChuanshuliebiao_exists::text() const { return m_label->text(); }
-bool VChuanshuliebiao_exists::applyToAll() const { return ui->checkBox->isChecked(); }
-void VChuanshuliebiao_exists::setApplyToAll(bool on) { ui->checkBox->setChecked(on); }
+bool VChuanshuliebiao_exists::applyToAll() const { return findChild<QCheckBox *>(QStringLiteral("checkBox"))->isChecked(); }
+void VChuanshuliebiao_exists::setApplyToAll(bool on) { findChild<QCheckBox *>(QStringLiteral("checkBox"))->setChecked(on); }
 
 void VChuanshuliebiao_exists::choose(int uptype)
 {

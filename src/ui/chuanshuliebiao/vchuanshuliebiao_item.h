@@ -7,7 +7,7 @@
 class QLabel;
 class QProgressBar;
 class QToolButton;
-class VTransferTask;
+#include "transfer/vtransfertask.h"
 
 // The row of one running transfer (upload or download): icon, name,
 // progress with sizes, speed and time left, state, and the start, stop,

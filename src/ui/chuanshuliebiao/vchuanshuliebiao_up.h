@@ -4,7 +4,7 @@
 
 #include "chuanshuliebiao/vchuanshuliebiao_tasks.h"
 
-class VChuanshuliebiao_exists;
+#include "chuanshuliebiao/vchuanshuliebiao_exists.h"
 class VUploadTask;
 
 // The uploads tab. Asks about name clashes with one dialog for every row

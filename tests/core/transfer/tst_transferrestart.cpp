@@ -39,7 +39,7 @@ class TestTransferRestart : public QObject
             QElapsedTimer t;
             t.start();
             while (!hasLine(prefix)) {
-                if (t.elapsed() > ms || proc->state() == QProcess::NotRunning && !proc->bytesAvailable())
+                if (t.elapsed() > ms || (proc->state() == QProcess::NotRunning && !proc->bytesAvailable()))
                     return hasLine(prefix);
                 proc->waitForReadyRead(200);
                 out += proc->readAllStandardOutput();
