@@ -1,4 +1,5 @@
 #include "DB/db_self.h"
+#include "DB/db_open.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -18,23 +19,6 @@ Q_LOGGING_CATEGORY(lcDbSelf, "orvel.db.self")
 namespace {
 
 const char *const kInitFailed = "数据库更新异常，请重启再试";
-
-// Opens the connection for one operation and closes it again on every path.
-class OpenDb
-{
-public:
-    explicit OpenDb(QSqlDatabase &db) : m_db(db) { m_ok = m_db.open(); }
-    ~OpenDb()
-    {
-        if (m_ok)
-            m_db.close();
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    QSqlDatabase &m_db;
-    bool m_ok = false;
-};
 
 } // namespace
 

@@ -8,6 +8,9 @@
 #include <QString>
 
 #include "records/m_db_file.h"
+#include "records/m_db_syn.h"
+#include "records/m_info_file.h"
+#include "records/m_page.h"
 
 // The signed-in user's local store: the transfer log (file.db, one row per
 // upload or download and a small key-value table) and the backup log
@@ -68,6 +71,34 @@ public:
     QString getAdminbak();
     bool setAdminbak(const QString &text);
 
+    // --- backup log and history (syn.db, db_self_syn.cpp) -------------------
+    // Log statuses the backup writes: 0 to do, -1 failed (tried again on a
+    // later pass), -3 refused for good, 99 done.
+    // Inserts the records in one transaction; a record whose id is already
+    // stored replaces the old row (a file queued again).
+    bool addLogs(const QList<M_db_syn> &list);
+    // Records of the owner still to do (status 0).
+    int countPending(const QString &owner);
+    // Unfinished records of the owner (status other than 99), oldest first.
+    QList<M_db_syn> getLogs(const QString &owner);
+    // One transaction whatever the number of ids.
+    bool setStatus(const QStringList &ids, int status);
+    // Writes status, errmsg and domsg of each record, by id.
+    bool updateLogs(const QList<M_db_syn> &list);
+    bool deleteLogs(const QString &owner, int status);
+    // One history row per pair (the i-th log with the i-th file and, when
+    // given, the i-th local path); a row already there is replaced.
+    bool insertHistory(const QList<M_db_syn> &logs, const QList<M_info_file> &files,
+                       const QStringList &localPaths = QStringList());
+    // Marks the logs done and writes their history in one transaction.
+    bool finishLogs(const QList<M_db_syn> &logs, const QList<M_info_file> &files,
+                    const QStringList &localPaths = QStringList());
+    // One page of the owners' history (all owners when the list is empty),
+    // newest first unless asked otherwise. A page past the end gives page 1.
+    M_page getHistory(M_page page, const QStringList &owners = QStringList(), bool newestFirst = true);
+    bool clearHistory();
+    bool clearHistory(const QStringList &owners);
+
     QString filePath() const { return m_filePath; }
     QString synPath() const { return m_synPath; }
 
@@ -92,6 +123,10 @@ private:
               int *rowsAffected = nullptr);
     void reportError(const QString &text);
     static M_db_file fromQuery(const QSqlQuery &q);
+    bool synInsertHistory(QSqlQuery &q, const QList<M_db_syn> &logs, const QList<M_info_file> &files,
+                          const QStringList &localPaths);
+    bool synExec(const QString &sql, const QVariantList &values);
+    void reportSynError();
 
     QSqlDatabase m_errorDb;
     QSqlDatabase m_settingDb;

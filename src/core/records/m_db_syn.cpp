@@ -12,6 +12,7 @@ M_db_syn::M_db_syn(const QSqlRecord &r)
         dotime = QDateTime::fromMSecsSinceEpoch(ms);
     addusername = r.value("addusername").toString();
     fullpath = r.value("fullpath").toString();
+    fileid = r.value("fileid").toString();
     domsg = r.value("domsg").toString();
     dotype = r.value("dotype").toInt();
     status = r.value("status").toInt();

@@ -17,7 +17,7 @@ public:
     QDateTime dotime; // stored as the text of ms since the epoch
     QString addusername;
     QString fullpath;
-    QString fileid; // written with the row, not read back
+    QString fileid;
     QString domsg;
     int dotype = 0;
     int status = 0; // 99 done

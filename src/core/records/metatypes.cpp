@@ -16,6 +16,7 @@ void registerMetaTypes()
     qRegisterMetaType<M_api_act>("M_api_act");
     qRegisterMetaType<M_tmpdir_item>("M_tmpdir_item");
     qRegisterMetaType<M_tmpdir_info>("M_tmpdir_info");
+    qRegisterMetaType<M_bak_config>("M_bak_config");
     qRegisterMetaType<QList<M_db_file>>("QList<M_db_file>");
     qRegisterMetaType<QList<M_db_syn>>("QList<M_db_syn>");
     qRegisterMetaType<QList<M_fileinfo>>("QList<M_fileinfo>");

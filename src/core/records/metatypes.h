@@ -4,6 +4,7 @@
 #include "records/m_api_fav_info.h"
 #include "records/m_api_move.h"
 #include "records/m_api_visit.h"
+#include "records/m_bak_config.h"
 #include "records/m_db_file.h"
 #include "records/m_db_syn.h"
 #include "records/m_db_synhistory.h"

@@ -194,6 +194,9 @@ QJsonObject VUrlRequest::send()
         connect(this, &VUrlRequest::signalTimeOut, &loop, &QEventLoop::quit, Qt::DirectConnection);
         connect(reply, &QNetworkReply::uploadProgress, this, &VUrlRequest::onUploadProgress,
                 Qt::DirectConnection);
+        // a long reply still arriving is progress too (a whole-disk listing)
+        connect(reply, &QNetworkReply::downloadProgress, this, &VUrlRequest::onUploadProgress,
+                Qt::DirectConnection);
         timer.start();
         if (!reply->isFinished())
             loop.exec();

@@ -212,7 +212,7 @@ bool VDownloadFile::probe(const QString &url)
         qCDebug(lcDownload) << "probe failed" << status << err << reply->errorString();
     }
 
-    if (ok && reply->hasRawHeader("Content-Disposition")) {
+    if (ok && !m_keepName && reply->hasRawHeader("Content-Disposition")) {
         const QString name = fileNameFromDisposition(reply->rawHeader("Content-Disposition"));
         if (!name.isEmpty()) {
             const int slash = m_localPath.lastIndexOf(QLatin1Char('/'));

@@ -25,6 +25,9 @@ public:
     void setLocalPath(const QString &path);
     void setSuffixId(const QString &id);
     void setAutoRename(bool on);
+    // Keeps the local name as given instead of the server's
+    // Content-Disposition name (backup copies have computed names).
+    void setKeepName(bool on) { m_keepName = on; }
     // Set by the caller on cancel: the temporary file goes when the loop ends.
     void setDeletePartial(bool on);
 
@@ -94,6 +97,7 @@ private:
     std::atomic<bool> m_progressed{false};
     std::atomic<bool> m_probeTimedOut{false};
     bool m_autoRename = true;
+    bool m_keepName = false;
 
     // Per-segment state: what was asked for and what has been written.
     bool m_probed = false;

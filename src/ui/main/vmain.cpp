@@ -17,6 +17,8 @@
 #include "context/userinfo.h"
 #include "context/vglobalparameter.h"
 #include "platform/vplatform.h"
+#include "bendibeifen/vbendibeifen_main.h"
+#include "config/vconfig.h"
 #include "records/m_config.h"
 #include "request/vurlrequest.h"
 #include "transfer/vglobalconnect.h"
@@ -115,6 +117,9 @@ VMain::VMain(QWidget *parent) : QMainWindow(parent), ui(new Ui::VMain)
     VGlobalConnect::instance()->cancelPendingUploads();
     for (int v : {int(leftmenu_gonggongwangpan), int(leftmenu_chuanshu), int(leftmenu_shoucang)})
         createPage(v);
+    // the backup task runs from the start, shown or not
+    if (m_menuEntries.contains(leftmenu_beifen))
+        createPage(leftmenu_beifen);
 
     // 3. connections, user menu, tray
     VGlobalConnect *hub = VGlobalConnect::instance();
@@ -211,6 +216,8 @@ VPage *VMain::createPage(int value)
     VPage *p = nullptr;
     if (value == leftmenu_chuanshu)
         p = new VChuanshuliebiao(ui->stackedWidget);
+    else if (value == leftmenu_beifen)
+        p = new VBendibeifen_main(ui->stackedWidget);
     else
         p = new VEmptyPage(value, ui->stackedWidget);
     ui->stackedWidget->addWidget(p);
@@ -345,11 +352,9 @@ void VMain::slotTrayActivated(QSystemTrayIcon::ActivationReason reason)
 
 void VMain::on_toolButton_setup_clicked()
 {
-    VPrompt prompt(this);
-    prompt.setTitle(QStringLiteral("设置"));
-    prompt.setText(QStringLiteral("设置功能将在后续版本中提供。"));
-    prompt.centre();
-    prompt.exec();
+    auto *dialog = new VConfig(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 void VMain::slotStoreError(const QString &message)

@@ -1,0 +1,195 @@
+// Backup engine benchmark against a local orvel-server: a first full backup
+// of FILES small files (1-64 KiB) in FILES/10 folders plus one large file,
+// then a pass without change and a second full run over the complete copy.
+// Prints files/s, the large file's speed beside curl's on the same server,
+// the longest stall of the event loop, and the growth of resident memory.
+// Usage: bench_backup [FILES (default 2000)] [LARGE_MIB (default 64)]
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "Api/api.h"
+#include "DB/db_self.h"
+#include "backup/vbackuptask.h"
+#include "context/orvelcore.h"
+#include "context/userinfo.h"
+#include "context/vconfigs.h"
+#include "context/vglobalparameter.h"
+#include "utils/vutils.h"
+
+#include "testhome.h"
+#include "testserver.h"
+
+namespace {
+
+qint64 rssKib()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
+// The longest gap between ticks of a 5 ms timer: how long the loop stalled.
+class StallMeter : public QObject
+{
+public:
+    StallMeter()
+    {
+        m_clock.start();
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.elapsed();
+            m_worst = qMax(m_worst, now - m_last - 5);
+            m_last = now;
+        });
+        m_timer.start();
+    }
+    void reset()
+    {
+        m_worst = 0;
+        m_last = m_clock.elapsed();
+    }
+    qint64 worst() const { return m_worst; }
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+    qint64 m_last = 0;
+    qint64 m_worst = 0;
+};
+
+bool runPass(VBackupTask *task, double *seconds)
+{
+    QSignalSpy done(task, &VBackupTask::signalPassFinished);
+    QElapsedTimer t;
+    t.start();
+    if (!task->startFetch())
+        return false;
+    if (!done.wait(3600000))
+        return false;
+    *seconds = t.elapsed() / 1000.0;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int files = argc > 1 ? QByteArray(argv[1]).toInt() : 2000;
+    const int largeMib = argc > 2 ? QByteArray(argv[2]).toInt() : 64;
+    TestHome home;
+    initOrvelCore();
+    loadCryptoScript();
+    TestServer::Options opt;
+    opt.actDelayMs = 0;
+    TestServer server(opt);
+    if (!server.start()) {
+        std::printf("server: %s\n", qPrintable(server.errorString()));
+        return 1;
+    }
+    VGlobalParameter::instance()->setServerRoot(server.rootUrl());
+    const QString token = server.signIn(QStringLiteral("admin"), QStringLiteral("admin123"));
+    Api::instance()->setToken(token);
+    UserInfo::instance()->schoolid = 1001;
+
+    // seed the tree
+    const QString base = QStringLiteral("/1001/sharedisk/bench");
+    const int folders = qMax(1, files / 10);
+    QJsonArray dirs;
+    for (int i = 0; i < folders; ++i)
+        dirs.append(QStringLiteral("d%1").arg(i));
+    server.call(QStringLiteral("api/v1/wp/act/add"),
+                {{"acttype", "AddDirs"}, {"filepath", "/1001/sharedisk"}, {"dirs", QJsonArray{"bench"}}}, token);
+    QElapsedTimer seedClock;
+    seedClock.start();
+    const QJsonObject made = server.call(QStringLiteral("api/v1/wp/act/add"),
+                                         {{"acttype", "AddDirs"}, {"filepath", base}, {"dirs", dirs}}, token);
+    server.waitAct(token, made.value(QStringLiteral("data")).toObject().value(QStringLiteral("id")).toString(), 60000);
+    QRandomGenerator gen(7);
+    qint64 smallBytes = 0;
+    for (int i = 0; i < files; ++i) {
+        const int size = 1024 + int(gen.bounded(63 * 1024));
+        QByteArray data(size, Qt::Uninitialized);
+        for (int k = 0; k < size; ++k)
+            data[k] = char(gen.bounded(256));
+        smallBytes += size;
+        server.uploadFile(token, base + QStringLiteral("/d%1").arg(i % folders), QStringLiteral("f%1.bin").arg(i), data);
+    }
+    QByteArray large(largeMib * 1048576, 'L');
+    for (int k = 0; k < large.size(); k += 4096)
+        large[k] = char(k / 4096);
+    const QString largeId = server.uploadFile(token, base, QStringLiteral("large.bin"), large);
+    std::printf("seeded %d files (%.1f MiB) in %d folders and a %d MiB file in %.1f s\n", files,
+                smallBytes / 1048576.0, folders, largeMib, seedClock.elapsed() / 1000.0);
+
+    QTemporaryDir tmp;
+    const QString root = tmp.path() + QStringLiteral("/copy");
+    QDir().mkpath(root);
+    db_self store(tmp.path() + QStringLiteral("/user"));
+    VBackupTask task(1, &store);
+    task.setSchool(QStringLiteral("1001"));
+    task.applyConfig(root, 60);
+    task.switchOn(false);
+    StallMeter meter;
+
+    const qint64 rss0 = rssKib();
+    meter.reset();
+    double first = 0;
+    if (!runPass(&task, &first)) {
+        std::printf("first pass failed: %s\n", qPrintable(task.lastError()));
+        return 1;
+    }
+    const qint64 rss1 = rssKib();
+    std::printf("first full backup: %d downloads in %.2f s = %.0f files/s, stall %lld ms, RSS +%lld MiB\n",
+                task.passDownloads(), first, task.passDownloads() / first, meter.worst(), (rss1 - rss0) / 1024);
+    const bool exact = VUtils::fileSha256(root + QStringLiteral("/bench/large.bin")) == TestServer::sha256Hex(large);
+    std::printf("large file byte-exact: %s\n", exact ? "yes" : "NO");
+
+    meter.reset();
+    double nochange = 0;
+    runPass(&task, &nochange);
+    std::printf("pass without change: %d request(s), %d downloads, %.3f s, stall %lld ms\n", task.passRequests(),
+                task.passDownloads(), nochange, meter.worst());
+
+    task.resetAnswer(true);
+    task.switchOn(false);
+    meter.reset();
+    double again = 0;
+    runPass(&task, &again);
+    std::printf("second full run over the copy: %d downloads, %d skipped in %.2f s, stall %lld ms\n",
+                task.passDownloads(), task.passSkipped(), again, meter.worst());
+
+    // the large file alone: the engine's worker against curl, same server
+    QFile::remove(root + QStringLiteral("/bench/large.bin"));
+    QElapsedTimer lt;
+    lt.start();
+    {
+        QProcess curl;
+        const QString url = VUtils::downloadUrl(server.rootUrl().chopped(1), largeId, token);
+        curl.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"), tmp.path() + QStringLiteral("/curl.bin"), url});
+        curl.waitForFinished(-1);
+    }
+    const double curlSeconds = lt.elapsed() / 1000.0;
+    task.resetAnswer(true);
+    task.switchOn(false);
+    double largeRun = 0;
+    runPass(&task, &largeRun);
+    std::printf("large file: engine %.1f MiB/s (full run with %d skipped, %.2f s), curl %.1f MiB/s\n",
+                largeMib / largeRun, task.passSkipped(), largeRun, largeMib / curlSeconds);
+    task.shutdown();
+    return exact ? 0 : 1;
+}

@@ -1,0 +1,88 @@
+#include "backup/vbackuppath.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace VBackupPath {
+
+namespace {
+
+const char *const kBadPath = "路径不合法";
+
+bool refuse(QString *error)
+{
+    if (error)
+        *error = QString::fromUtf8(kBadPath);
+    return false;
+}
+
+} // namespace
+
+QString cleanName(const QString &name)
+{
+    QString out;
+    out.reserve(name.size());
+    for (const QChar c : name) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || u == 0x7f || c == QLatin1Char(':') || c == QLatin1Char('*') || c == QLatin1Char('?')
+            || c == QLatin1Char('"') || c == QLatin1Char('<') || c == QLatin1Char('>') || c == QLatin1Char('|')
+            || c == QLatin1Char('/') || c == QLatin1Char('\\'))
+            out.append(QLatin1Char('_'));
+        else
+            out.append(c);
+    }
+    // Windows drops trailing dots and spaces, which would make "a." and "a"
+    // the same file there.
+    while (!out.isEmpty() && (out.endsWith(QLatin1Char('.')) || out.endsWith(QLatin1Char(' '))))
+        out.chop(1);
+    if (out.isEmpty() || out == QLatin1String(".") || out == QLatin1String(".."))
+        return QString();
+    return out;
+}
+
+QString localTarget(const QString &root, const QString &school, const QString &section, const QString &serverPath,
+                    QString *error)
+{
+    if (error)
+        error->clear();
+    if (root.isEmpty() || school.isEmpty() || section.isEmpty()) {
+        refuse(error);
+        return QString();
+    }
+    if (serverPath.contains(QChar(0)) || serverPath.contains(QLatin1Char('\\'))) {
+        refuse(error);
+        return QString();
+    }
+    const QString prefix = QLatin1Char('/') + school + QLatin1Char('/') + section + QLatin1Char('/');
+    if (!serverPath.startsWith(prefix, Qt::CaseInsensitive) || serverPath.size() <= prefix.size()) {
+        refuse(error);
+        return QString();
+    }
+    const QStringList segments = serverPath.mid(prefix.size()).split(QLatin1Char('/'));
+    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:"));
+    QStringList cleaned;
+    cleaned.reserve(segments.size());
+    for (const QString &s : segments) {
+        if (s.isEmpty() || s == QLatin1String(".") || s == QLatin1String("..") || drive.match(s).hasMatch()) {
+            refuse(error);
+            return QString();
+        }
+        const QString c = cleanName(s);
+        if (c.isEmpty()) {
+            refuse(error);
+            return QString();
+        }
+        cleaned << c;
+    }
+    const QString base = QDir::cleanPath(QDir::fromNativeSeparators(root));
+    const QString target = QDir::cleanPath(base + QLatin1Char('/') + cleaned.join(QLatin1Char('/')));
+    const QString under = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
+    if (!target.startsWith(under) || target.size() <= under.size()) {
+        refuse(error);
+        return QString();
+    }
+    return target;
+}
+
+} // namespace VBackupPath
