@@ -108,15 +108,10 @@ void VTransferTaskList::addRecords(const QList<M_db_file> &records, bool restore
 
 void VTransferTaskList::onAdmitted(int id)
 {
-    if (VTransferTask *t = task(id)) {
+    // A row gives its slot back itself whenever it ends (also when it is
+    // deleted), so an id without a row here belongs to someone else.
+    if (VTransferTask *t = task(id))
         t->admit();
-        return;
-    }
-    // No row of that id any more: its slot must not stay taken.
-    if (m_kind == Upload)
-        VGlobalQueue::instance()->removeUpload(id);
-    else
-        VGlobalQueue::instance()->removeDownload(id);
 }
 
 void VTransferTaskList::startAll()

@@ -366,11 +366,7 @@ void VMain::slotStoreError(const QString &message)
     prompt.exec();
 }
 
-void VMain::slotTaskChange(int count)
-{
-    if (VMain_leftmenu *entry = menuItem(leftmenu_chuanshu))
-        entry->setCount(count);
-}
+void VMain::slotTaskChange(int) {}
 void VMain::on_pushButton_user_clicked() {}
 void VMain::slotSFreleased() {}
 

@@ -59,6 +59,10 @@ int main(int argc, char **argv)
     auto watch = [&](VTransferTaskList &list, int first, int n) {
         for (int i = first; i < first + n; ++i) {
             VTransferTask *t = list.at(i);
+            QObject::connect(t, &VTransferTask::signalStatusChanged, &app, [t](int s) {
+                if (s == VTransferTask::Failed)
+                    say(QStringLiteral("failed %1 %2").arg(t->id()).arg(t->record().error));
+            });
             QObject::connect(t, &VTransferTask::signalProgress, &app, [&reported, t](qint64 done, qint64) {
                 if (!reported.contains(t->id())) {
                     reported.insert(t->id());

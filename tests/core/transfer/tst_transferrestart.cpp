@@ -9,6 +9,8 @@
 #include <QtTest>
 
 #include "DB/db_self.h"
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include "records/metatypes.h"
 #include "testhome.h"
 #include "testserver.h"
@@ -45,6 +47,11 @@ class TestTransferRestart : public QObject
                 out += proc->readAllStandardOutput();
             }
             return true;
+        }
+        bool readsFailure()
+        {
+            out += proc->readAllStandardOutput();
+            return hasLine("failed");
         }
         bool hasLine(const QByteArray &prefix) const
         {
@@ -91,12 +98,30 @@ class TestTransferRestart : public QObject
         return m_server.stat(kFolder + name).value(QStringLiteral("sha256")).toString().toLatin1();
     }
 
-    // The one unfinished row of a log, read as the next start will read it.
+    // The one unfinished row of a log, read as the next start will read it:
+    // through a read-only connection of its own, so the polling never holds
+    // a lock the client process waits for.
     static M_db_file pendingRow(const QString &userDir, int type)
     {
-        db_self store(userDir);
-        const QList<M_db_file> rows = type == 2 ? store.getUploads() : store.getDownloads();
-        return rows.value(0);
+        M_db_file row;
+        const QString name = QStringLiteral("pending-%1").arg(quintptr(&row));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(userDir + QStringLiteral("/file.db"));
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=200"));
+            if (db.open()) {
+                QSqlQuery q(db);
+                q.prepare(QStringLiteral("select id, block from log where status <> 99 and type = ? order by id"));
+                q.addBindValue(type);
+                if (q.exec() && q.next()) {
+                    row.id = q.value(0).toInt();
+                    row.block = q.value(1).toInt();
+                }
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+        return row;
     }
 
 private slots:
@@ -127,7 +152,8 @@ private slots:
         const QString userDir = m_dir.filePath(QStringLiteral("user-up-%1").arg(isContinue));
         QVERIFY(m_server.addFault(kUpload, QStringLiteral("delay"), 300));
         auto c = launch(userDir, true, {QStringLiteral("--upload"), file, QStringLiteral("--to"), kFolder});
-        QTRY_VERIFY_WITH_TIMEOUT(pendingRow(userDir, 2).block >= 3, 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(pendingRow(userDir, 2).block >= 3 || c->readsFailure(), 120000);
+        QVERIFY2(!c->hasLine("failed"), c->out.constData());
         c->proc->kill(); // SIGKILL: no clean-up of any kind
         c->proc->waitForFinished();
         const int stored = pendingRow(userDir, 2).block;
