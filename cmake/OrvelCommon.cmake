@@ -7,7 +7,9 @@ target_compile_definitions(orvel_common INTERFACE
   QT_DISABLE_DEPRECATED_BEFORE=0x050F00
   ORVEL_VERSION="${PROJECT_VERSION}")
 if(ORVEL_SANITIZE)
-  target_compile_options(orvel_common INTERFACE -fsanitize=${ORVEL_SANITIZE} -fno-omit-frame-pointer)
+  # Every finding stops the program, so that a test or a fuzz run fails on it.
+  target_compile_options(orvel_common INTERFACE -fsanitize=${ORVEL_SANITIZE} -fno-sanitize-recover=all
+    -fno-omit-frame-pointer)
   target_link_options(orvel_common INTERFACE -fsanitize=${ORVEL_SANITIZE})
 endif()
 

@@ -1,4 +1,5 @@
 #include "download.h"
+#include "byterange.h"
 
 #include "auth.h"
 #include "disk.h"
@@ -31,45 +32,6 @@ QString mimeFor(const QString &ext)
 }
 
 namespace {
-
-// Parses "bytes=a-b", "bytes=a-" and "bytes=-n". Answers false for a header
-// that cannot be satisfied; *ranged stays false without a usable header.
-bool parseRange(const std::string &header, qint64 size, qint64 *from, qint64 *to, bool *ranged)
-{
-    *ranged = false;
-    if (header.empty())
-        return true;
-    const QString h = QString::fromStdString(header).trimmed();
-    if (!h.startsWith(QLatin1String("bytes="), Qt::CaseInsensitive))
-        return true; // unknown unit: ignore as the standard allows
-    const QString first = h.mid(6).section(QLatin1Char(','), 0, 0).trimmed();
-    const int dash = first.indexOf(QLatin1Char('-'));
-    if (dash < 0)
-        return false;
-    const QString a = first.left(dash).trimmed(), b = first.mid(dash + 1).trimmed();
-    bool okA = false, okB = false;
-    *ranged = true;
-    if (a.isEmpty()) {
-        const qint64 n = b.toLongLong(&okB);
-        if (!okB || n <= 0 || size == 0)
-            return false;
-        *from = std::max<qint64>(0, size - n);
-        *to = size - 1;
-        return true;
-    }
-    *from = a.toLongLong(&okA);
-    if (!okA || *from < 0 || *from >= size)
-        return false;
-    if (b.isEmpty()) {
-        *to = size - 1;
-        return true;
-    }
-    *to = b.toLongLong(&okB);
-    if (!okB || *to < *from)
-        return false;
-    *to = std::min(*to, size - 1);
-    return true;
-}
 
 bool fileFromCall(Call &c, Session &s, QVariantMap &f, int bit)
 {
@@ -216,7 +178,7 @@ void serveFile(Call &c, const QString &fsPath, qint64 size, const QString &conte
 {
     qint64 from = 0, to = size - 1;
     bool ranged = false;
-    if (!parseRange(c.req.get_header_value("Range"), size, &from, &to, &ranged)) {
+    if (!parseRangeHeader(c.req.get_header_value("Range"), size, &from, &to, &ranged)) {
         c.res.status = 416;
         c.res.set_header("Content-Range", "bytes */" + std::to_string(size));
         c.res.set_content("", "text/plain");

@@ -102,20 +102,23 @@ private slots:
     void rejectedAtOnce_data()
     {
         QTest::addColumn<QVariantMap>("params");
-        QTest::newRow("no acttype") << QVariantMap{{"filepath", "/"}};
-        QTest::newRow("unknown acttype") << QVariantMap{{"acttype", "Explode"}};
-        QTest::newRow("no filelist") << QVariantMap{{"acttype", "Remove"}};
-        QTest::newRow("filelist not an array") << QVariantMap{{"acttype", "Remove"}, {"filelist", "{\"a\":1"}};
-        QTest::newRow("empty filelist") << QVariantMap{{"acttype", "Copy"}, {"filelist", QJsonArray()}};
-        QTest::newRow("no dirname") << QVariantMap{{"acttype", "AddDir"}, {"filepath", "/"}};
+        QTest::addColumn<QString>("msg");
+        const QString noList = QStringLiteral("参数错误：filelist应为非空数组");
+        QTest::newRow("no acttype") << QVariantMap{{"filepath", "/"}} << QStringLiteral("缺少操作类型acttype");
+        QTest::newRow("unknown acttype") << QVariantMap{{"acttype", "Explode"}} << QStringLiteral("不支持的操作类型：Explode");
+        QTest::newRow("no filelist") << QVariantMap{{"acttype", "Remove"}} << noList;
+        QTest::newRow("filelist not an array") << QVariantMap{{"acttype", "Remove"}, {"filelist", "{\"a\":1"}} << noList;
+        QTest::newRow("empty filelist") << QVariantMap{{"acttype", "Copy"}, {"filelist", QJsonArray()}} << noList;
+        QTest::newRow("no dirname") << QVariantMap{{"acttype", "AddDir"}, {"filepath", "/"}} << QStringLiteral("参数错误：缺少dirname");
     }
     void rejectedAtOnce()
     {
         QFETCH(QVariantMap, params);
+        QFETCH(QString, msg);
         QJsonObject reply;
         QVERIFY(add(params, &reply).isEmpty());
         QCOMPARE(reply.value("Code").toInt(), 1);
-        QVERIFY(!reply.value("Msg").toString().isEmpty());
+        QCOMPARE(reply.value("Msg").toString(), msg);
     }
 
     void addDirsRenameCopyMove()
@@ -250,7 +253,9 @@ private slots:
         QCOMPARE(server.call("api/v1/wp/act/ShareDiskTbLogList",
                              {{"starttime", QDateTime::currentDateTime().addDays(-31).toString("yyyy-MM-dd HH:mm:ss")}}, token)
                      .value("Code").toInt(), 1);
-        QVERIFY(server.call("api/v1/wp/act/ShareDiskTbLogList", {{"starttime", "yesterday"}}, token).value("Code").toInt() > 1);
+        const QJsonObject bad = server.call("api/v1/wp/act/ShareDiskTbLogList", {{"starttime", "yesterday"}}, token);
+        QCOMPARE(bad.value("Code").toInt(), 2);
+        QCOMPARE(bad.value("Msg").toString(), QStringLiteral("开始时间格式错误，应为 yyyy-MM-dd HH:mm:ss"));
     }
 };
 

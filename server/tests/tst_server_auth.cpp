@@ -33,7 +33,9 @@ private slots:
         QVERIFY(token.size() >= 32);
 
         // The login token is good for one sign-in only.
-        QVERIFY(server.call("api/v1/user/info/LoginByToken", {{"logintoken", loginToken}}).value("Code").toInt() != 0);
+        const QJsonObject again = server.call("api/v1/user/info/LoginByToken", {{"logintoken", loginToken}});
+        QCOMPARE(again.value("Code").toInt(), 1);
+        QCOMPARE(again.value("Msg").toString(), QStringLiteral("登录令牌无效或已过期，请重新登录"));
 
         const QJsonArray schools = server.call("api/v1/user/info/GetMySchool", {}, token, false).value("data").toArray();
         QCOMPARE(schools.size(), 2);
@@ -42,7 +44,9 @@ private slots:
 
         // Before a school is chosen the disk answers -2.
         QCOMPARE(server.call("api/v1/wp/file/getlist", {{"filepath", "/"}}, token).value("Code").toInt(), -2);
-        QVERIFY(server.call("api/v1/user/info/ChgSchool", {{"schoolid", "4242"}}, token).value("Code").toInt() != 0);
+        const QJsonObject foreign = server.call("api/v1/user/info/ChgSchool", {{"schoolid", "4242"}}, token);
+        QCOMPARE(foreign.value("Code").toInt(), 1);
+        QCOMPARE(foreign.value("Msg").toString(), QStringLiteral("您不属于该学校，无法切换"));
         QCOMPARE(server.call("api/v1/user/info/ChgSchool", {{"schoolid", "1002"}}, token).value("Code").toInt(), 0);
 
         const QJsonObject info = server.call("api/v1/user/info/GetLoginInfo", {}, token, false);
@@ -61,20 +65,25 @@ private slots:
     {
         QTest::addColumn<QString>("account");
         QTest::addColumn<QString>("pwd");
-        QTest::newRow("wrong password") << "demo" << TestServer::encryptPassword("nope");
-        QTest::newRow("unknown account") << "nobody" << TestServer::encryptPassword("demo123");
-        QTest::newRow("plain password") << "demo" << "demo123";
-        QTest::newRow("not base64 AES") << "demo" << "!!!";
-        QTest::newRow("empty password") << "demo" << "";
-        QTest::newRow("empty account") << "" << TestServer::encryptPassword("demo123");
+        QTest::addColumn<QString>("msg");
+        const QString wrong = QStringLiteral("用户名或密码错误");
+        const QString undecodable = QStringLiteral("密码格式错误，无法解密");
+        const QString missing = QStringLiteral("请输入用户名和密码");
+        QTest::newRow("wrong password") << "demo" << TestServer::encryptPassword("nope") << wrong;
+        QTest::newRow("unknown account") << "nobody" << TestServer::encryptPassword("demo123") << wrong;
+        QTest::newRow("plain password") << "demo" << "demo123" << undecodable;
+        QTest::newRow("not base64 AES") << "demo" << "!!!" << undecodable;
+        QTest::newRow("empty password") << "demo" << "" << missing;
+        QTest::newRow("empty account") << "" << TestServer::encryptPassword("demo123") << missing;
     }
     void wrongCredentials()
     {
         QFETCH(QString, account);
         QFETCH(QString, pwd);
+        QFETCH(QString, msg);
         const QJsonObject r = server.call("sso/api/v1/sso/User/GetLoginToken", {{"accout", account}, {"pwd", pwd}, {"appid", "33"}});
-        QVERIFY(r.value("Code").toInt() != 0);
-        QVERIFY(!r.value("Msg").toString().isEmpty());
+        QCOMPARE(r.value("Code").toInt(), 1);
+        QCOMPARE(r.value("Msg").toString(), msg);
         QVERIFY(r.value("data").toObject().value("token").toString().isEmpty());
     }
 
@@ -120,10 +129,13 @@ private slots:
                                 {"npwd2", TestServer::encryptPassword(n2)}},
                                token);
         };
-        QVERIFY(edit("wrong", "new-pass1", "new-pass1").value("Code").toInt() != 0);
-        QVERIFY(edit("student123", "new-pass1", "new-pass2").value("Code").toInt() != 0);
+        QCOMPARE(edit("wrong", "new-pass1", "new-pass1").value("Msg").toString(), QStringLiteral("原密码错误"));
+        QCOMPARE(edit("student123", "new-pass1", "new-pass2").value("Msg").toString(), QStringLiteral("两次密码输入不同"));
+        QCOMPARE(edit("student123", "", "").value("Msg").toString(), QStringLiteral("新密码不能为空"));
         QCOMPARE(edit("student123", "新密码-1", "新密码-1").value("Code").toInt(), 0);
-        QVERIFY(server.signIn("student", "student123").isEmpty());
+        QString refused;
+        QVERIFY(server.signIn("student", "student123", 0, &refused).isEmpty());
+        QCOMPARE(refused, QStringLiteral("用户名或密码错误"));
         QVERIFY(!server.signIn("student", "新密码-1").isEmpty());
     }
 
@@ -175,10 +187,11 @@ private slots:
         QCOMPARE(server.call("api//v1/wp//file/getlist", {{"filepath", "//"}}, token).value("Code").toInt(), 0);
         const TestServer::Reply unknown = server.request("POST", server.apiUrl() + "v1/no/such/thing", "a=1");
         QCOMPARE(unknown.status, 404);
-        QVERIFY(unknown.json.value("Code").toInt() != 0);
-        QVERIFY(!unknown.json.value("Msg").toString().isEmpty());
+        QCOMPARE(unknown.json.value("Code").toInt(), 404);
+        QVERIFY2(unknown.json.value("Msg").toString().startsWith(QStringLiteral("接口不存在：")), unknown.body.constData());
         // Malformed bodies never crash the server.
-        QVERIFY(server.call("api/v1/user/info/ChgSchool", {{"schoolid", "%%%"}}, token).value("Code").toInt() != 0);
+        QCOMPARE(server.call("api/v1/user/info/ChgSchool", {{"schoolid", "%%%"}}, token).value("Msg").toString(),
+                 QStringLiteral("学校编号无效"));
         server.request("POST", server.apiUrl() + "v1/wp/act/add", QByteArray(100000, '&'), {{"Authorization", "Bearer " + token.toUtf8()}});
         QCOMPARE(server.call("api/v1/sys/time/getnow", {}, {}, false).value("Code").toInt(), 0);
         QVERIFY(server.isRunning());

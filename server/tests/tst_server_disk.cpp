@@ -161,8 +161,8 @@ private slots:
         QCOMPARE(byPath.value("id").toString(), f.value("id").toString());
         QCOMPARE(byId.value("md5").toString(), server.stat("/1001/sharedisk/共享文档/名单.csv").value("sha256").toString());
         QCOMPARE(byId.value("updateusename").toString(), byId.value("updateusername").toString());
-        QVERIFY(server.call("api/v1/wp/file/info", {{"fileid", "abc"}}, demo).value("Code").toInt() != 0);
-        QVERIFY(server.call("api/v1/wp/file/info", {{"fileid", "99999999"}}, demo).value("Code").toInt() != 0);
+        QCOMPARE(server.call("api/v1/wp/file/info", {{"fileid", "abc"}}, demo).value("Msg").toString(), QStringLiteral("文件编号无效"));
+        QCOMPARE(server.call("api/v1/wp/file/info", {{"fileid", "99999999"}}, demo).value("Msg").toString(), QStringLiteral("文件不存在"));
 
         const QJsonArray all = server.call("api/v1/wp/file/GetAllChild", {{"filepath", "/1001/sharedisk/图片素材"}, {"filetype", "0"}}, demo)
                                    .value("data").toObject().value("list").toArray();

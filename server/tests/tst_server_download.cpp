@@ -113,19 +113,24 @@ private slots:
         QTest::addColumn<QString>("id");
         QTest::addColumn<bool>("goodToken");
         QTest::addColumn<int>("status");
-        QTest::newRow("bad token") << QString() << false << 403;
-        QTest::newRow("unknown file") << QStringLiteral("999999") << true << 404;
-        QTest::newRow("not a number") << QStringLiteral("../../etc/passwd") << true << 404;
-        QTest::newRow("folder") << QStringLiteral("1") << true << 404;
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("msg");
+        QTest::newRow("bad token") << QString() << false << 403 << -1 << QStringLiteral("登录已失效，请重新登录");
+        QTest::newRow("unknown file") << QStringLiteral("999999") << true << 404 << 1 << QStringLiteral("文件不存在");
+        QTest::newRow("not a number") << QStringLiteral("../../etc/passwd") << true << 404 << 1 << QStringLiteral("文件不存在");
+        QTest::newRow("folder") << QStringLiteral("1") << true << 404 << 1 << QStringLiteral("文件不存在");
     }
     void refused()
     {
         QFETCH(QString, id);
         QFETCH(bool, goodToken);
         QFETCH(int, status);
+        QFETCH(int, code);
+        QFETCH(QString, msg);
         const TestServer::Reply r = server.request("GET", url(id.isEmpty() ? fileId : id, goodToken ? token : "nope"));
         QCOMPARE(r.status, status);
-        QVERIFY(r.json.value("Code").toInt() != 0);
+        QCOMPARE(r.json.value("Code").toInt(), code);
+        QCOMPARE(r.json.value("Msg").toString(), msg);
     }
 
     void otherSchoolCannotDownload()

@@ -127,11 +127,13 @@ private slots:
         runAct({{"acttype", "Remove"}, {"filelist", QJsonArray{"/1001/sharedisk/将被删除"}}});
         const TestServer::Reply r = server.postBlock(d.value("upserver").toString(), token, d.value("evtid").toString(),
                                                      TestServer::sha256Hex("late"), 1, 0, 5242880, "late");
-        QVERIFY(r.json.value("Code").toInt() != 0);
+        QCOMPARE(r.status, 200);
+        QCOMPARE(r.json.value("Code").toInt(), 1);
+        QCOMPARE(r.json.value("Msg").toString(), QStringLiteral("目标文件夹已被删除"));
         const QJsonObject act = server.waitAct(token, d.value("evtid").toString());
         const QJsonObject result = QJsonDocument::fromJson(act.value("result").toString().toUtf8()).object();
-        QVERIFY(result.value("code").toInt() != 0);
-        QVERIFY(!result.value("msg").toString().isEmpty());
+        QCOMPARE(result.value("code").toInt(), 1);
+        QCOMPARE(result.value("msg").toString(), QStringLiteral("目标文件夹已被删除"));
         QVERIFY(server.stat("/1001/sharedisk/将被删除/late.txt").isEmpty());
     }
 

@@ -257,24 +257,29 @@ private slots:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("size");
-        QTest::newRow("slash in name") << "/" << "a/b.txt" << "1";
-        QTest::newRow("dot dot") << "/" << ".." << "1";
-        QTest::newRow("dot dot in folder") << "/1001/sharedisk/../x" << "a.txt" << "1";
-        QTest::newRow("other school") << "/1002/sharedisk" << "a.txt" << "1";
-        QTest::newRow("missing folder") << "/no/such/folder" << "a.txt" << "1";
-        QTest::newRow("negative size") << "/" << "a.txt" << "-5";
-        QTest::newRow("size not a number") << "/" << "a.txt" << "lots";
-        QTest::newRow("empty name") << "/" << "" << "1";
+        QTest::addColumn<QString>("msg");
+        const QString badName = QStringLiteral("名称不合法，不能包含 / \\ : * ? \" < > | 或为 . ..");
+        const QString noFolder = QStringLiteral("目标文件夹不存在");
+        const QString badSize = QStringLiteral("文件大小无效");
+        QTest::newRow("slash in name") << "/" << "a/b.txt" << "1" << badName;
+        QTest::newRow("dot dot") << "/" << ".." << "1" << badName;
+        QTest::newRow("dot dot in folder") << "/1001/sharedisk/../x" << "a.txt" << "1" << noFolder;
+        QTest::newRow("other school") << "/1002/sharedisk" << "a.txt" << "1" << noFolder;
+        QTest::newRow("missing folder") << "/no/such/folder" << "a.txt" << "1" << noFolder;
+        QTest::newRow("negative size") << "/" << "a.txt" << "-5" << badSize;
+        QTest::newRow("size not a number") << "/" << "a.txt" << "lots" << badSize;
+        QTest::newRow("empty name") << "/" << "" << "1" << QStringLiteral("名称不能为空");
     }
     void badRegistrations()
     {
         QFETCH(QString, folder);
         QFETCH(QString, name);
         QFETCH(QString, size);
+        QFETCH(QString, msg);
         const QJsonObject r = server.call("api/v1/wp/act/GetUploadLink",
                                           {{"filepath", folder}, {"filename", name}, {"filesize", size}, {"uptype", "0"}}, token);
-        QVERIFY(r.value("Code").toInt() != 0);
-        QVERIFY(!r.value("Msg").toString().isEmpty());
+        QCOMPARE(r.value("Code").toInt(), 1);
+        QCOMPARE(r.value("Msg").toString(), msg);
     }
 
     // The block form exactly as Qt's QHttpMultiPart builds it for the client.

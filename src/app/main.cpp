@@ -76,6 +76,19 @@ int main(int argc, char *argv[])
             QTextStream(stdout) << "OrvelNetdisk " << ORVEL_VERSION << '\n';
             return 0;
         }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            QTextStream(stdout)
+                << "Usage: OrvelNetdisk [--server URL]\n"
+                   "Desktop client for the school cloud disk.\n\n"
+                   "  --server URL   use the deployment whose server root is URL\n"
+                   "                 (also ORVEL_SERVER_ROOT); the built-in addresses otherwise\n"
+                   "  --version      print the version and exit\n"
+                   "  --help         print this help and exit\n\n"
+                   "Environment: ORVEL_SERVER_ROOT, ORVEL_CA_BUNDLE (extra CA certificates),\n"
+                   "ORVEL_INSECURE_TLS=1 (accept any certificate; test installations only),\n"
+                   "ORVEL_SHM_KEY (a separate registry of signed-in accounts).\n";
+            return 0;
+        }
     }
     // Both attributes only take effect when set before the application object
     // exists (Qt ignores them, with a warning, afterwards).

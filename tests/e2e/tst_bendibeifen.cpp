@@ -44,7 +44,8 @@
 #include "transfer/vglobalconnect.h"
 #include "utils/vutils.h"
 
-#include "../ui/uitestsetup.h"
+#include "testshot.h"
+#include "uitestsetup.h"
 #include "testhome.h"
 #include "testserver.h"
 
@@ -54,12 +55,7 @@ const QString kRoot = QStringLiteral("/1001/sharedisk");
 
 void shot(QWidget *w, const QString &name)
 {
-    const QString dir = qEnvironmentVariable("ORVEL_SHOTS");
-    if (dir.isEmpty())
-        return;
-    QDir().mkpath(dir);
-    QCoreApplication::processEvents();
-    w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+    saveShot(w, name + QStringLiteral(".png"));
 }
 
 // A clickable control without any name a screen reader could read.

@@ -4,10 +4,12 @@
 #include "main/vemptypage.h"
 #include "chuanshuliebiao/vchuanshuliebiao.h"
 #include "main/vmain.h"
+#include "main/enum_leftmenu.h"
 #include "main/vmain_leftmenu.h"
 #include "login/vlogin.h"
 #include "main/vchangepassword.h"
 #include "VWidgets/vprompt.h"
+#include "update/vupdate.h"
 
 #include "Api/api.h"
 #include "DB/db_self.h"
@@ -17,9 +19,11 @@
 #include "records/m_config.h"
 #include "transfer/vglobalconnect.h"
 #include "transfer/vglobalqueue.h"
+#include "accessibilitycheck.h"
 #include "testhome.h"
 #include "testserver.h"
-#include "../ui/uitestsetup.h"
+#include "testshot.h"
+#include "uitestsetup.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -28,6 +32,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -92,12 +97,6 @@ class TestVMain : public QObject
         for (const QList<QVariant> &a : spy)
             out << a.at(0).toString();
         return out;
-    }
-    static void shot(QWidget *w, const QString &name)
-    {
-        const QByteArray dir = qgetenv("ORVEL_SHOT_DIR");
-        if (!dir.isEmpty())
-            w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
     }
     void writeUpdate(const QJsonObject &o)
     {
@@ -270,11 +269,19 @@ private slots:
         QTest::addColumn<QJsonObject>("description");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("prompt");
-        QTest::newRow("same version") << QJsonObject{{"version", "1.0.0"}, {"low", "1.0.0"}} << "" << "";
-        QTest::newRow("no version") << QJsonObject{{"memo", "x"}} << "更新版本文件获取失败" << "";
-        QTest::newRow("below the minimum")
-            << QJsonObject{{"version", "3.0.0"}, {"low", "2.0.0"}} << "" << "版本过低，请下载安装最新客户端";
-        QTest::newRow("newer, still supported") << QJsonObject{{"version", "1.2.0"}, {"low", "0.9.0"}} << "" << "";
+        QTest::addColumn<bool>("dialog");
+        QTest::newRow("same version") << QJsonObject{{"version", "1.0.0"}, {"low", "1.0.0"}} << "" << "" << false;
+        QTest::newRow("same version, written shorter") << QJsonObject{{"version", "1.0"}} << "" << "" << false;
+        QTest::newRow("no version") << QJsonObject{{"memo", "x"}} << "更新版本文件获取失败" << "" << false;
+        QTest::newRow("unparseable version") << QJsonObject{{"version", "1.x"}} << "更新版本文件获取失败" << ""
+                                             << false;
+        QTest::newRow("below the minimum") << QJsonObject{{"version", "3.0.0"}, {"low", "2.0.0"}} << ""
+                                           << "版本过低，请下载安装最新客户端" << false;
+        QTest::newRow("other platform")
+            << QJsonObject{{"version", "1.2.0"}, {"low", "0.9.0"}, {"platform", "windows"}} << ""
+            << "发现新版本 1.2.0，请下载安装最新客户端" << false;
+        QTest::newRow("newer, still supported")
+            << QJsonObject{{"version", "1.2.0"}, {"low", "0.9.0"}} << "" << "" << true;
     }
 
     void updateCheck()
@@ -282,6 +289,7 @@ private slots:
         QFETCH(QJsonObject, description);
         QFETCH(QString, error);
         QFETCH(QString, prompt);
+        QFETCH(bool, dialog);
         writeUpdate(description);
         auto w = window();
         QString shown;
@@ -290,7 +298,13 @@ private slots:
         const int before = server.requestCount(QStringLiteral("/client/update.json"));
         w->slotCheck2update();
         QTRY_VERIFY(server.requestCount(QStringLiteral("/client/update.json")) > before);
-        if (!prompt.isEmpty()) {
+        if (dialog) {
+            // the update dialog opens (and asks for the description itself)
+            QTRY_VERIFY(w->findChild<VUpdate *>());
+            QTRY_VERIFY(server.requestCount(QStringLiteral("/client/update.json")) > before + 1);
+            QVERIFY(err.isEmpty());
+            w->findChild<VUpdate *>()->reject();
+        } else if (!prompt.isEmpty()) {
             QTRY_COMPARE(shown, prompt);
         } else if (!error.isEmpty()) {
             QTRY_COMPARE(texts(err), QStringList{error});
@@ -404,6 +418,49 @@ private slots:
         QVERIFY(dlg.message().isEmpty());
     }
 
+    void keyboardAndScreenReader()
+    {
+        auto w = window();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QStringList bad = unnamedControls(w.get());
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QLatin1Char('\n'))));
+        for (const char *name : {"toolButton_setup", "toolButton_min", "toolButton_max", "toolButton_close"})
+            QVERIFY2(!accessibleNameOf(w->findChild<QToolButton *>(QLatin1String(name))).isEmpty(), name);
+        QCOMPARE(tabChain(w.get()).mid(0, 6), (QStringList{"pushButton_user", "toolButton_setup", "toolButton_min",
+                                                           "toolButton_max", "toolButton_close", "listWidget"}));
+        auto *menu = w->findChild<QMenu *>(QStringLiteral("menu_user"));
+        QVERIFY(menu);
+        bad = unnamedControls(menu);
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QLatin1Char('\n'))));
+
+        // every menu entry reads out its name; arrows and Return open a page
+        auto *list = w->findChild<QListWidget *>(QStringLiteral("listWidget"));
+        int transfers = -1;
+        for (int i = 0; i < list->count(); ++i) {
+            const QString text = list->item(i)->data(Qt::AccessibleTextRole).toString();
+            if (list->item(i)->flags() & Qt::ItemIsEnabled)
+                QVERIFY2(!text.isEmpty(), qPrintable(QString::number(i)));
+            if (text == VLeftmenuInfo::text(leftmenu_chuanshu))
+                transfers = i;
+        }
+        QVERIFY(transfers > 0);
+        list->setFocus();
+        list->setCurrentRow(transfers);
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(w->currentMenu(), int(leftmenu_chuanshu));
+
+        VChangePassword dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        bad = unnamedControls(&dlg);
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QLatin1Char('\n'))));
+        QCOMPARE(accessibleNameOf(dlg.currentField()), QStringLiteral("当前密码"));
+        const QStringList chain = tabChain(&dlg);
+        QCOMPARE(chain.mid(chain.indexOf(QStringLiteral("LineEdit_now")), 5),
+                 (QStringList{"LineEdit_now", "LineEdit_new", "LineEdit_new2", "pushButton_cancle99", "pushButton_ok99"}));
+    }
+
     void passwordChangeRestartsWithoutAMessage()
     {
         signIn(QStringLiteral("student"), QStringLiteral("student123"));
@@ -414,7 +471,7 @@ private slots:
                 d->currentField()->setText(QStringLiteral("student123"));
                 d->newField()->setText(QStringLiteral("neu-456"));
                 d->confirmField()->setText(QStringLiteral("neu-456"));
-                shot(d, QStringLiteral("change-password.png"));
+                saveShot(d, QStringLiteral("change-password.png"));
                 d->okButton()->click();
                 return true;
             }
@@ -564,7 +621,7 @@ private slots:
         QCOMPARE(w->geometry(), maxed);
         w->on_toolButton_max_clicked();
         QTRY_COMPARE(w->size(), QSize(1000, 600));
-        shot(w.get(), QStringLiteral("main-normal.png"));
+        saveShot(w.get(), QStringLiteral("main-normal.png"));
     }
 
     void closeWithoutTrayQuits()
@@ -572,7 +629,7 @@ private slots:
         auto w = window();
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        shot(w.get(), QStringLiteral("main-offscreen.png"));
+        saveShot(w.get(), QStringLiteral("main-offscreen.png"));
         w->findChild<QToolButton *>(QStringLiteral("toolButton_close"))->click();
         if (QSystemTrayIcon::isSystemTrayAvailable()) {
             QVERIFY(w->isHidden());

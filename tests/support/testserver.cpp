@@ -14,6 +14,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -239,10 +240,26 @@ QJsonObject TestServer::call(const QString &path, const QVariantMap &params, con
     const QString url = path.startsWith(QLatin1String("http")) ? path : m_root + path;
     const Reply r = post ? request(QStringLiteral("POST"), url, q, headers)
                          : request(QStringLiteral("GET"), q.isEmpty() ? url : url + QLatin1Char('?') + QString::fromLatin1(q), QByteArray(), headers);
-    QJsonObject o = r.json;
-    if (o.isEmpty())
-        o = QJsonObject{{"Code", 99}, {"Msg", QStringLiteral("HTTP %1: %2").arg(r.status).arg(QString::fromUtf8(r.body.left(200)))}};
-    return o;
+    // Only a 200 with an envelope is the service's answer; anything else (an
+    // error page, no connection, a server that died) must not read as a refusal.
+    if (r.status == 200 && r.json.contains(QLatin1String("Code")))
+        return r.json;
+    if (r.json.contains(QLatin1String("Code")) && r.status >= 400 && r.status < 500)
+        return r.json; // the service's own refusal (an unknown path answers 404 with an envelope)
+    return transportFailure(r);
+}
+
+QJsonObject TestServer::transportFailure(const Reply &r)
+{
+    QString what = r.status ? QStringLiteral("HTTP %1").arg(r.status)
+                            : QStringLiteral("no answer (network error %1)").arg(r.networkError);
+    return QJsonObject{{"Code", kTransportFailure},
+                       {"Msg", QStringLiteral("%1: %2").arg(what, QString::fromUtf8(r.body.left(200)))}};
+}
+
+bool TestServer::isTransportFailure(const QJsonObject &reply)
+{
+    return reply.value(QLatin1String("Code")).toInt() == kTransportFailure;
 }
 
 QJsonObject TestServer::waitAct(const QString &token, const QString &actId, int timeoutMs) const
@@ -254,7 +271,7 @@ QJsonObject TestServer::waitAct(const QString &token, const QString &actId, int 
         const QJsonArray acts = r.value("Msg").toArray();
         if (!acts.isEmpty() && acts.first().toObject().value("status").toInt() == 99)
             return acts.first().toObject();
-        QThread::msleep(20);
+        QTest::qWait(20); // the act runs on the server: nothing to wait on but its status
     }
     return QJsonObject();
 }

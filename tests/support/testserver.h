@@ -128,7 +128,10 @@ public:
     Reply request(const QString &method, const QString &url, const QByteArray &body = QByteArray(),
                   const QList<QPair<QByteArray, QByteArray>> &headers = {}, int timeoutMs = 30000) const;
     // path is relative to the root, e.g. "api/v1/wp/file/getlist"; values are
-    // sent as strings, arrays and objects as their JSON text.
+    // sent as strings, arrays and objects as their JSON text. Answers the
+    // service's envelope; when none came back (no connection, a server that
+    // died, a 5xx or an HTML page) an object with Code kTransportFailure and a
+    // Msg naming the HTTP status, which no test of a refusal can mistake for one.
     QJsonObject call(const QString &path, const QVariantMap &params = QVariantMap(), const QString &token = QString(),
                      bool post = true) const;
     // Polls "v1/wp/act/GetActStatus" until the act reports status 99; answers the act record.
@@ -140,6 +143,10 @@ public:
     QString signIn(const QString &user, const QString &password, qint64 schoolId = 0, QString *error = nullptr) const;
     QString uploadFile(const QString &token, const QString &folder, const QString &name, const QByteArray &content,
                        int uptype = 0, QString *error = nullptr) const;
+
+    static constexpr int kTransportFailure = -99999;
+    static bool isTransportFailure(const QJsonObject &reply);
+    static QJsonObject transportFailure(const Reply &r);
 
     static QString encryptPassword(const QString &plain); // the client's toEncrypt
     static QString sha256Hex(const QByteArray &data);

@@ -4,6 +4,7 @@
 #include "main/vrestart.h"
 #include "VWidgets/vprompt.h"
 
+#include "testshot.h"
 #include "uitestsetup.h"
 
 #include <QLabel>
@@ -12,13 +13,6 @@
 class TestVLayerInfo : public QObject
 {
     Q_OBJECT
-
-    static void shot(QWidget *w, const QString &name)
-    {
-        const QByteArray dir = qgetenv("ORVEL_SHOT_DIR");
-        if (!dir.isEmpty())
-            w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
-    }
 
 private slots:
     void initTestCase()
@@ -69,13 +63,13 @@ private slots:
             QVERIFY(layer.isHidden()); // shown only after the short delay
             QTRY_VERIFY(layer.isVisible());
             QVERIFY(fits());
-            shot(&layer, QStringLiteral("toast-waiting%1.png").arg(text.isEmpty() ? "-default" : ""));
+            saveShot(&layer, QStringLiteral("toast-waiting%1.png").arg(text.isEmpty() ? "-default" : ""));
             layer.slotLayer_hide();
             QVERIFY(layer.isHidden());
         } else {
             QVERIFY(layer.isVisible());
             QVERIFY(fits());
-            shot(&layer, QStringLiteral("toast-%1%2.png")
+            saveShot(&layer, QStringLiteral("toast-%1%2.png")
                              .arg(kind == VLayerInfo::Error ? "error" : "success", text.isEmpty() ? "-default" : ""));
             QTRY_VERIFY(layer.isHidden()); // hides by itself
         }

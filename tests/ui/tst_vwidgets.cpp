@@ -363,39 +363,6 @@ private slots:
         QVERIFY(p.message().contains(QStringLiteral("同名文件夹已存在")));
     }
 
-    void composedLook()
-    {
-        // a disk-page-like arrangement, saved when ORVEL_SHOT_DIR is set
-        const QByteArray dir = qgetenv("ORVEL_SHOT_DIR");
-        if (dir.isEmpty())
-            QSKIP("screenshots only");
-        QWidget page;
-        page.setAutoFillBackground(true);
-        page.setPalette(QPalette(Qt::white));
-        auto *lay = new QVBoxLayout(&page);
-        auto *top = new QHBoxLayout;
-        top->addWidget(new VOpBar(&page), 1);
-        top->addWidget(new VSearchBar(&page));
-        top->addWidget(new VShousuoBar(&page));
-        lay->addLayout(top);
-        auto *addr = new VAddressBar(&page);
-        addr->goTo(QStringLiteral("/教学资料/初一/"));
-        lay->addWidget(addr);
-        auto *grid = new VGrid(&page);
-        grid->addColumn(QStringLiteral("文件名"), true, 200, 0)->setActive(true);
-        grid->addColumn(QStringLiteral("大小"), true, 80, 100);
-        grid->addColumn(QStringLiteral("修改时间"), true, 120, 160, true);
-        for (int i = 0; i < 5; ++i)
-            grid->addRow(new QLabel(QStringLiteral("   第%1单元 教案.docx").arg(i + 1)));
-        grid->pager()->setPageCount(9);
-        grid->pager()->setCurrentPage(4);
-        lay->addWidget(grid, 1);
-        page.resize(980, 420);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
-        page.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/widgets.png"));
-    }
-
     void permissionList()
     {
         VUserIconList l;

@@ -1,4 +1,5 @@
 #include "platform/vplatform.h"
+#include "platform/vupdaterplatform.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -31,22 +32,8 @@ quint32 ownRegistryId(quintptr)
 
 static bool processExists(qint64 pid)
 {
-    if (pid <= 0)
-        return false;
-    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)
-        return false;
     // A killed child that nobody reaped yet is not running any more.
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (stat.open(QIODevice::ReadOnly)) {
-        const QByteArray line = stat.readAll();
-        const int close = line.lastIndexOf(')');
-        if (close > 0 && close + 2 < line.size()) {
-            const char state = line.at(close + 2);
-            if (state == 'Z' || state == 'X')
-                return false;
-        }
-    }
-    return true;
+    return VUpdaterPlatform::isProcessRunning(pid);
 }
 
 bool isRegistryIdAlive(quint32 id)

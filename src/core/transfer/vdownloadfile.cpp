@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "request/vnetworkpolicy.h"
+#include "transfer/vhttpparse.h"
 #include "transfer/vtransferthrottle.h"
 #include "transfer/vtransfertimings.h"
 #include "utils/vnetworkerror.h"
@@ -26,66 +27,6 @@ constexpr qint64 kChunk = 256 * 1024;
 // speed limit pushes back on the connection instead of filling memory.
 constexpr qint64 kReadBuffer = 2 * 1024 * 1024;
 constexpr qint64 kReadBufferLimited = 64 * 1024;
-
-struct ContentRange
-{
-    bool ok = false;
-    bool unsatisfied = false; // "bytes */N"
-    qint64 first = 0, last = 0, total = 0;
-};
-
-ContentRange parseContentRange(const QByteArray &raw)
-{
-    ContentRange r;
-    static const QRegularExpression full(QStringLiteral("^\\s*bytes\\s+(\\d+)\\s*-\\s*(\\d+)\\s*/\\s*(\\d+)\\s*$"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression star(QStringLiteral("^\\s*bytes\\s+\\*\\s*/\\s*(\\d+)\\s*$"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    const QString text = QString::fromLatin1(raw);
-    auto m = full.match(text);
-    if (m.hasMatch()) {
-        bool a, b, c;
-        r.first = m.captured(1).toLongLong(&a);
-        r.last = m.captured(2).toLongLong(&b);
-        r.total = m.captured(3).toLongLong(&c);
-        r.ok = a && b && c && r.first <= r.last && r.last < r.total;
-        return r;
-    }
-    m = star.match(text);
-    if (m.hasMatch()) {
-        bool c;
-        r.total = m.captured(1).toLongLong(&c);
-        r.ok = c;
-        r.unsatisfied = true;
-    }
-    return r;
-}
-
-QString cleanFileName(QString name)
-{
-    name = name.trimmed();
-    if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))
-        name = name.mid(1, name.size() - 2);
-    // Only the last path element counts, whichever separator the server used.
-    const int cut = qMax(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
-    if (cut >= 0)
-        name = name.mid(cut + 1);
-    QString out;
-    out.reserve(name.size());
-    for (const QChar c : qAsConst(name)) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == QLatin1Char(':') || c == QLatin1Char('*')
-            || c == QLatin1Char('?') || c == QLatin1Char('"') || c == QLatin1Char('<') || c == QLatin1Char('>')
-            || c == QLatin1Char('|'))
-            continue;
-        out.append(c);
-    }
-    out = out.trimmed();
-    while (out.endsWith(QLatin1Char('.')))
-        out.chop(1);
-    if (out.isEmpty() || out == QLatin1String(".") || out == QLatin1String(".."))
-        return QString();
-    return out;
-}
 
 } // namespace
 
@@ -118,27 +59,7 @@ void VDownloadFile::setDeletePartial(bool on) { m_deletePartial = on; }
 
 QString VDownloadFile::fileNameFromDisposition(const QByteArray &value)
 {
-    // RFC 6266 extended form first: filename*=UTF-8''percent-encoded
-    static const QRegularExpression ext(QStringLiteral("filename\\*\\s*=\\s*([^';]*)'[^']*'([^;]*)"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression plain(QStringLiteral("filename\\s*=\\s*(\"[^\"]*\"|[^;]*)"),
-                                          QRegularExpression::CaseInsensitiveOption);
-    const QString text = QString::fromUtf8(value);
-    auto m = ext.match(text);
-    if (m.hasMatch()) {
-        const QString charset = m.captured(1).trimmed();
-        const QByteArray bytes = QByteArray::fromPercentEncoding(m.captured(2).trimmed().toLatin1());
-        const QString name = charset.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0
-                                 ? QString::fromUtf8(bytes)
-                                 : QString::fromLatin1(bytes);
-        const QString clean = cleanFileName(name);
-        if (!clean.isEmpty())
-            return clean;
-    }
-    m = plain.match(text);
-    if (m.hasMatch())
-        return cleanFileName(m.captured(1));
-    return QString();
+    return ::fileNameFromDisposition(value);
 }
 
 void VDownloadFile::prepareRequest(QNetworkRequest &req, QNetworkAccessManager *nam) const

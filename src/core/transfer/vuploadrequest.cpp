@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "request/vnetworkpolicy.h"
+#include "transfer/vhttpparse.h"
 #include "transfer/vtransferthrottle.h"
 #include "utils/vutils.h"
 
@@ -204,63 +205,12 @@ void VUploadRequest::onReadyRead()
 // True once the whole response is here (status, headers and body).
 bool VUploadRequest::parseResponse(bool atEof)
 {
-    const int end = m_response.indexOf("\r\n\r\n");
-    if (end < 0)
-        return false;
-    const QList<QByteArray> lines = m_response.left(end).split('\n');
-    const QList<QByteArray> status = lines.value(0).trimmed().split(' ');
-    m_status = status.value(1).toInt();
-    m_keep = status.value(0) == "HTTP/1.1";
-    if (m_status == 100) { // an interim answer: drop it and wait for the real one
-        m_response.remove(0, end + 4);
-        return parseResponse(atEof);
-    }
-    qint64 length = -1;
-    bool chunked = false;
-    for (int i = 1; i < lines.size(); ++i) {
-        const QByteArray l = lines.at(i).trimmed();
-        const int colon = l.indexOf(':');
-        if (colon < 0)
-            continue;
-        const QByteArray name = l.left(colon).trimmed().toLower();
-        const QByteArray value = l.mid(colon + 1).trimmed();
-        if (name == "content-length")
-            length = value.toLongLong();
-        else if (name == "connection")
-            m_keep = !value.toLower().contains("close");
-        else if (name == "transfer-encoding" && value.toLower().contains("chunked"))
-            chunked = true;
-    }
-    const QByteArray rest = m_response.mid(end + 4);
-    if (chunked) {
-        QByteArray out;
-        int pos = 0;
-        for (;;) {
-            const int nl = rest.indexOf("\r\n", pos);
-            if (nl < 0)
-                return false;
-            bool ok = false;
-            const qint64 size = rest.mid(pos, nl - pos).split(';').value(0).trimmed().toLongLong(&ok, 16);
-            if (!ok)
-                return atEof;
-            if (size == 0) {
-                m_body = out;
-                return true;
-            }
-            if (rest.size() < nl + 2 + size + 2)
-                return false;
-            out += rest.mid(nl + 2, int(size));
-            pos = nl + 2 + int(size) + 2;
-        }
-    }
-    if (length >= 0) {
-        if (rest.size() < length)
-            return false;
-        m_body = rest.left(int(length));
-        return true;
-    }
-    m_body = rest;
-    return atEof;
+    HttpResponse r{m_status, m_keep, m_body};
+    const bool done = parseHttpResponse(m_response, atEof, r);
+    m_status = r.status;
+    m_keep = r.keepAlive;
+    m_body = r.body;
+    return done;
 }
 
 void VUploadRequest::onSocketError()

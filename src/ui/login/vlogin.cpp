@@ -55,6 +55,7 @@ VLogin::VLogin(QWidget *parent) : VAlertDialog(parent), ui(new Ui::VLogin)
     // the drop-down floats over the form under the user-name field
     m_accountList = new QListWidget(ui->page);
     m_accountList->setObjectName(QStringLiteral("listWidget"));
+    m_accountList->setAccessibleName(QStringLiteral("已登录过的账号"));
     m_accountList->setFocusPolicy(Qt::NoFocus);
     m_accountList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_accountList->hide();
@@ -71,6 +72,9 @@ VLogin::VLogin(QWidget *parent) : VAlertDialog(parent), ui(new Ui::VLogin)
         e->setPalette(pal);
     }
     ui->txt_username->setFocus();
+    // Tab from the user name reaches the remembered accounts before the password
+    setTabOrder(ui->txt_username, ui->toolButton);
+    setTabOrder(ui->toolButton, ui->txt_password);
     ui->listWidget_2->setSpacing(4);
 
     mapper = new QSignalMapper(this);
@@ -231,6 +235,7 @@ void VLogin::slotGetMySchool(const QJsonObject &re)
         schools.insert(id, name);
         auto *item = new QListWidgetItem(ui->listWidget_2);
         item->setSizeHint(QSize(280, 40));
+        item->setData(Qt::AccessibleTextRole, name); // the row is drawn by its widget
         auto *row = new VLogin_danwei(ui->listWidget_2);
         row->setText(name);
         row->nameButton()->setAutoDefault(false);
@@ -292,6 +297,7 @@ void VLogin::slotGetUserList(const QJsonArray &arr)
         const QString name = o.value(QStringLiteral("username")).toString();
         auto *item = new QListWidgetItem(m_accountList);
         item->setSizeHint(QSize(0, 28));
+        item->setData(Qt::AccessibleTextRole, name); // the row is drawn by its widget
         auto *row = new VLogin_users(m_accountList);
         row->setText(name);
         m_accountList->setItemWidget(item, row);

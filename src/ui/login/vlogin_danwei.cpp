@@ -21,6 +21,7 @@ VLogin_danwei::~VLogin_danwei()
 void VLogin_danwei::setText(const QString &text)
 {
     ui->pushButton->setText(text);
+    ui->toolButton->setAccessibleName(QStringLiteral("进入 %1").arg(text));
 }
 
 QString VLogin_danwei::text() const

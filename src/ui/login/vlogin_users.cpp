@@ -17,6 +17,7 @@ VLogin_users::~VLogin_users()
 void VLogin_users::setText(const QString &text)
 {
     ui->pushButton->setText(text);
+    ui->toolButton->setAccessibleName(QStringLiteral("删除账号 %1").arg(text));
 }
 
 QPushButton *VLogin_users::nameButton() const

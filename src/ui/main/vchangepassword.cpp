@@ -23,6 +23,11 @@ VChangePassword::VChangePassword(QWidget *parent) : VDialog(parent), form(new Ui
         connect(e, &QLineEdit::textEdited, this, [this] { showMessage(QString()); });
     okButton()->setAutoDefault(false);
     cancelButton()->setAutoDefault(false);
+    // the form is added after the dialog's buttons: Tab follows the layout instead
+    setTabOrder(form->LineEdit_now, form->LineEdit_new);
+    setTabOrder(form->LineEdit_new, form->LineEdit_new2);
+    setTabOrder(form->LineEdit_new2, cancelButton());
+    setTabOrder(cancelButton(), okButton());
     setFixedSize(420, 262);
 }
 

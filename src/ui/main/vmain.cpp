@@ -8,6 +8,7 @@
 #include "main/vlayerinfo.h"
 #include "main/vmain_leftmenu.h"
 #include "main/vrestart.h"
+#include "update/vupdate.h"
 #include "VWidgets/vframeless.h"
 #include "VWidgets/vprompt.h"
 
@@ -23,6 +24,7 @@
 #include "request/vurlrequest.h"
 #include "transfer/vglobalconnect.h"
 #include "transfer/vglobalqueue.h"
+#include "update/vupdatepolicy.h"
 #include "utils/vutils.h"
 
 #include <QApplication>
@@ -36,6 +38,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 
@@ -111,6 +114,11 @@ VMain::VMain(QWidget *parent) : QMainWindow(parent), ui(new Ui::VMain)
     // 2. menu, toast, pending cancellations, the first pages
     m_menuEntries = menuFor(u->shenfen);
     buildMenu();
+    // Return on a menu entry opens it, as a click does
+    connect(ui->listWidget, &QListWidget::activated, this, [this](const QModelIndex &index) {
+        if (!ui->listWidget->style()->styleHint(QStyle::SH_ItemView_ActivateItemOnSingleClick, nullptr, ui->listWidget))
+            on_listWidget_clicked(index);
+    });
     m_layer = new VLayerInfo(this);
     m_layer->setAnchor(this);
     Api::instance()->loadCancel();
@@ -195,6 +203,7 @@ void VMain::buildMenu()
             continue;
         }
         item->setSizeHint(QSize(178, 36));
+        item->setData(Qt::AccessibleTextRole, VLeftmenuInfo::text(enum_leftmenu(v))); // drawn by its widget
         auto *row = new VMain_leftmenu(enum_leftmenu(v), ui->listWidget);
         ui->listWidget->setItemWidget(item, row);
         connect(this, &VMain::signalLeftmenuSelected, row, &VMain_leftmenu::setSelected);
@@ -354,6 +363,8 @@ void VMain::on_toolButton_setup_clicked()
 {
     auto *dialog = new VConfig(this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // "立即升级" takes the update check's road (download page or update dialog).
+    connect(dialog, &VConfig::signalToUpdate, this, &VMain::slotCheck2update);
     dialog->open();
 }
 
@@ -381,26 +392,30 @@ void VMain::slotCheck2update()
 void VMain::slotRequestResult(const QJsonObject &re)
 {
     emit VGlobalConnect::instance()->signalLayer_hide();
-    const QString version = re.value(QStringLiteral("version")).toString();
-    const QString low = re.value(QStringLiteral("low")).toString();
-    if (version.isEmpty()) {
-        emit VGlobalConnect::instance()->signalLayer_err(QStringLiteral("更新版本文件获取失败"), false);
-        return;
+    const VUpdatePolicy::Decision d = VUpdatePolicy::decide(re, VUpdatePolicy::currentFacts());
+    if (d.action == VUpdatePolicy::Error) {
+        emit VGlobalConnect::instance()->signalLayer_err(d.message, false);
+    } else if (d.action == VUpdatePolicy::DownloadPage) {
+        // Opened, not waited for: no nested loop inside a reply slot.
+        auto *prompt = new VPrompt(this);
+        prompt->setAttribute(Qt::WA_DeleteOnClose);
+        prompt->setText(d.message);
+        prompt->showCancel(true);
+        prompt->centre();
+        connect(prompt, &QDialog::accepted, this,
+                [] { QDesktopServices::openUrl(QUrl(VGlobalParameter::instance()->downloadPageUrl())); });
+        prompt->open();
+    } else if (d.action == VUpdatePolicy::InPlace && !findChild<VUpdate *>()) {
+        auto *dialog = new VUpdate(this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        // The updater waits for this process, which ends in order.
+        dialog->setQuitHandler([this] {
+            restartAfterClose = false;
+            slotCloseApp();
+        });
+        dialog->requestDescription();
+        dialog->open();
     }
-    const QString own = VUtils::appVersion();
-    if (VUtils::compareVersion(own, version) == 0)
-        return;
-    if (!low.isEmpty() && VUtils::compareVersion(own, low) < 0) {
-        VPrompt prompt(this);
-        prompt.setText(QStringLiteral("版本过低，请下载安装最新客户端"));
-        prompt.showCancel(true);
-        prompt.centre();
-        if (prompt.exec() == QDialog::Accepted)
-            QDesktopServices::openUrl(QUrl(VGlobalParameter::instance()->downloadPageUrl()));
-        return;
-    }
-    // the update dialog is not part of this build yet
-    qCInfo(lcMain) << "新版本" << version << "当前版本" << own;
 }
 
 void VMain::slotKeepAlive()
@@ -705,6 +720,8 @@ void VMain::placeGrip()
     if (!gripButton) {
         gripButton = new QToolButton(ui->centralwidget);
         gripButton->setObjectName(QStringLiteral("gripButton"));
+        gripButton->setToolTip(QStringLiteral("拖动调整窗口大小"));
+        gripButton->setFocusPolicy(Qt::NoFocus); // a mouse handle; the window manager resizes by keyboard
         gripButton->setIcon(QIcon(QStringLiteral(":/images/icon/suofang.png")));
         gripButton->setIconSize(QSize(14, 14));
         gripButton->setFixedSize(16, 16);

@@ -13,6 +13,7 @@
 #include "utils/vutils.h"
 
 #include "../request/scriptedhttpserver.h"
+#include "apirunner.h"
 
 #include <QJsonDocument>
 #include <QMetaEnum>
@@ -36,23 +37,9 @@ class TestApi : public QObject
     ScriptedHttpServer m_upload;
     QStringList m_restarts;
 
-    QJsonObject run(Api::apis api, const QJsonObject &params, const QString &upserver = QString())
+    static QJsonObject run(Api::apis api, const QJsonObject &params, const QString &upserver = QString())
     {
-        auto *req = new VUrlRequest;
-        QJsonObject result;
-        bool done = false;
-        QObject ctx;
-        connect(req, QOverload<const QJsonObject &>::of(&VUrlRequest::signalResult), &ctx,
-                [&](const QJsonObject &r) {
-                    result = r;
-                    done = true;
-                });
-        if (upserver.isEmpty())
-            Api::instance()->startApi(req, api, params, false);
-        else
-            Api::instance()->startApi(req, api, upserver, params, false);
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(done, 5000); }();
-        return result;
+        return runApi(api, params, upserver);
     }
 
     static QJsonObject echoCode(int code) { return {{"Code", code}, {"Msg", "m"}}; }

@@ -11,6 +11,7 @@
 #include "request/vurlrequest.h"
 #include "transfer/vglobalconnect.h"
 
+#include "apirunner.h"
 #include "testhome.h"
 #include "testserver.h"
 
@@ -25,26 +26,10 @@ class TestApiServer : public QObject
     TestServer m_server;
     QStringList m_restarts;
 
-    QJsonObject run(Api::apis api, const QJsonObject &params = {}, const QString &upserver = QString(),
-                    const QJsonObject &custom = {})
+    static QJsonObject run(Api::apis api, const QJsonObject &params = {}, const QString &upserver = QString(),
+                           const QJsonObject &custom = {})
     {
-        auto *req = new VUrlRequest;
-        req->addCustomData(custom);
-        QSignalSpy spy(req, QOverload<const QJsonObject &>::of(&VUrlRequest::signalResult));
-        QJsonObject result;
-        bool done = false;
-        QObject ctx;
-        connect(req, QOverload<const QJsonObject &>::of(&VUrlRequest::signalResult), &ctx,
-                [&](const QJsonObject &r) {
-                    result = r;
-                    done = true;
-                });
-        if (upserver.isEmpty())
-            Api::instance()->startApi(req, api, params, false);
-        else
-            Api::instance()->startApi(req, api, upserver, params, false);
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(done, 15000); }();
-        return result;
+        return runApi(api, params, upserver, custom);
     }
 
     bool signIn(const QString &user, const QString &password)
@@ -100,8 +85,8 @@ private slots:
     {
         Api::instance()->setSsoAppId(Api::getMsg(run(Api::user_SsoAppID)));
         const QJsonObject r = run(Api::sso_GetLoginToken, Api::instance()->params_sso_GetLoginToken("demo", "nope"));
-        QVERIFY(Api::getCode(r) != 0);
-        QVERIFY(!Api::getMsg(r).isEmpty());
+        QCOMPARE(Api::getCode(r), 1);
+        QCOMPARE(Api::getMsg(r), QStringLiteral("用户名或密码错误"));
     }
 
     void faults_data()

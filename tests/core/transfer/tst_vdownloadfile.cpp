@@ -294,6 +294,11 @@ private slots:
         QTest::newRow("control chars") << QByteArray("attachment;filename=a\x01\x1f" "b.txt") << QStringLiteral("ab.txt");
         QTest::newRow("encoded slash") << QByteArray("attachment; filename*=UTF-8''..%2F..%2Fx.txt")
                                        << QStringLiteral("x.txt");
+        // what some file systems drop silently would name another file there
+        QTest::newRow("trailing dots and spaces") << QByteArray("attachment;filename=\"a. . \"") << QStringLiteral("a");
+        QTest::newRow("C1 control") << QByteArray("attachment; filename*=UTF-8''x%C2%85.txt%C2%85")
+                                    << QStringLiteral("x.txt");
+        QTest::newRow("only dots and spaces") << QByteArray("attachment;filename=\". . .\"") << QString();
     }
     void dispositionNames()
     {

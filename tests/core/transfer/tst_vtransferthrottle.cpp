@@ -28,6 +28,22 @@ qint64 drain(VTransferThrottle *t, int ms, qint64 chunk = 16384)
     return got;
 }
 
+// Pulls `bytes` (counted in *shared, which other consumers may add to) as
+// fast as the bucket allows; answers the milliseconds it took.
+qint64 drainBytes(VTransferThrottle *t, qint64 bytes, std::atomic<qint64> *shared, qint64 chunk = 16384)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (*shared < bytes) {
+        const qint64 g = t->tryAcquire(chunk);
+        if (g > 0)
+            *shared += g;
+        else
+            QThread::msleep(quint32(qMax(1, t->msUntilAvailable())));
+    }
+    return clock.elapsed();
+}
+
 } // namespace
 
 class TestThrottle : public QObject
@@ -42,27 +58,31 @@ private slots:
         QCOMPARE(t->msUntilAvailable(), 0);
     }
 
-    // Over 1.2 s a 400 KB/s budget hands out about 480 KB (plus at most one
-    // quarter-second burst), never several times that.
+    // A 400 KB/s budget hands out 480 KB in no less than 1.2 s, less at most
+    // one quarter-second burst. (How close to the rate it gets on a busy
+    // machine is for the benchmarks, not a test.)
     void rateHolds()
     {
         VTransferThrottle *t = VTransferThrottle::download();
         t->setLimit(400 * 1024);
         drain(t, 300); // empty the initial burst
-        const qint64 got = drain(t, 1200);
+        std::atomic<qint64> got{0};
+        const qint64 took = drainBytes(t, 480 * 1024, &got);
         t->setLimit(0);
-        QVERIFY2(got > 400 * 1024 * 0.9 && got < 400 * 1024 * 1.6, qPrintable(QString::number(got)));
+        QVERIFY2(took >= 1200 - 250 - 20, qPrintable(QString::number(took)));
     }
 
-    // Two threads pulling at once share one budget.
+    // Two threads pulling at once share one budget: together they get no
+    // more than one consumer alone would.
     void consumersShare()
     {
         VTransferThrottle *t = VTransferThrottle::upload();
         t->setLimit(300 * 1024);
         drain(t, 300);
-        std::atomic<qint64> a{0}, b{0};
-        QThread *ta = QThread::create([&] { a = drain(t, 1200, 8192); });
-        QThread *tb = QThread::create([&] { b = drain(t, 1200, 8192); });
+        std::atomic<qint64> sum{0};
+        qint64 tookA = 0, tookB = 0;
+        QThread *ta = QThread::create([&] { tookA = drainBytes(t, 360 * 1024, &sum, 8192); });
+        QThread *tb = QThread::create([&] { tookB = drainBytes(t, 360 * 1024, &sum, 8192); });
         ta->start();
         tb->start();
         ta->wait();
@@ -70,9 +90,7 @@ private slots:
         delete ta;
         delete tb;
         t->setLimit(0);
-        const qint64 sum = a + b;
-        QVERIFY2(sum > 300 * 1024 * 0.9 && sum < 300 * 1024 * 1.6, qPrintable(QString::number(sum)));
-        QVERIFY(a > 0 && b > 0); // both move; no fairness between them is promised
+        QVERIFY2(qMax(tookA, tookB) >= 1200 - 250 - 20, qPrintable(QStringLiteral("%1 %2").arg(tookA).arg(tookB)));
     }
 
     // A lowered limit is felt at once, not after the old burst.

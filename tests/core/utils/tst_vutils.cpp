@@ -245,6 +245,7 @@ private slots:
         QTest::newRow("older") << "1.0.0" << "1.0.1" << -1;
         QTest::newRow("short") << "2" << "1.9" << 1;
         QTest::newRow("spaces") << " 1.0.0 " << "1.0.0" << 0;
+        QTest::newRow("trailing zeros") << "1.0" << "1.0.0" << 0;
     }
 
     void compareVersion()

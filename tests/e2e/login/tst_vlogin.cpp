@@ -7,9 +7,11 @@
 #include "DB/db_setting.h"
 #include "context/userinfo.h"
 #include "context/vglobalparameter.h"
+#include "accessibilitycheck.h"
 #include "testhome.h"
 #include "testserver.h"
-#include "../../ui/uitestsetup.h"
+#include "testshot.h"
+#include "uitestsetup.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -46,12 +48,6 @@ class TestVLogin : public QObject
     {
         auto *stack = child<QStackedWidget>(&dlg, "stackedWidget");
         return stack->currentWidget()->objectName() == QLatin1String("page_2");
-    }
-    static void shot(QWidget *w, const QString &name)
-    {
-        const QByteArray dir = qgetenv("ORVEL_SHOT_DIR");
-        if (!dir.isEmpty())
-            w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
     }
     static void remember(const QString &user, int school, int type, const QString &password, qint64 when)
     {
@@ -96,12 +92,12 @@ private slots:
         QCOMPARE(button->text(), QStringLiteral("登录中..."));
         QVERIFY(!button->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(dlg.isErrorShown(), 10000);
-        QVERIFY(!dlg.errorText().isEmpty());
+        QCOMPARE(dlg.errorText(), QStringLiteral("用户名或密码错误"));
         QCOMPARE(button->text(), QStringLiteral("登录"));
         QVERIFY(button->isEnabled());
         QVERIFY(dlg.result() != QDialog::Accepted);
         dlg.show();
-        shot(&dlg, QStringLiteral("login-error.png"));
+        saveShot(&dlg, QStringLiteral("login-error.png"));
     }
 
     void oneSchoolGoesStraightThrough()
@@ -140,7 +136,7 @@ private slots:
         auto *list = child<QListWidget>(&dlg, "listWidget_2");
         QCOMPARE(list->count(), 2);
         QCOMPARE(dlg.schoolMap().size(), 2);
-        shot(&dlg, QStringLiteral("login-schools.png"));
+        saveShot(&dlg, QStringLiteral("login-schools.png"));
 
         // Return on the school page starts nothing
         const int before = server.requestCount(QStringLiteral("/api/v1/user/info/SsoAppID"));
@@ -163,6 +159,56 @@ private slots:
         QCOMPARE(saved.value("danweiid").toString(), QStringLiteral("1002"));
         QCOMPARE(saved.value("logintype").toInt(), 2);
         QCOMPARE(saved.value("password").toString(), QStringLiteral("teacher123"));
+    }
+
+    void keyboardAndScreenReader()
+    {
+        remember(QStringLiteral("teacher"), 1001, 0, QString(), QDateTime::currentMSecsSinceEpoch());
+        VLogin dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QStringList bad = unnamedControls(&dlg);
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QLatin1Char('\n'))));
+        QCOMPARE(accessibleNameOf(child<QToolButton>(&dlg, "toolButton_close")), QStringLiteral("关闭"));
+        QCOMPARE(tabChain(&dlg), (QStringList{"txt_username", "toolButton", "txt_password", "checkBox", "checkBox_2",
+                                               "pb_denglu"}));
+
+        // the remembered accounts' drop-down: one row per account, each named
+        child<QToolButton>(&dlg, "toolButton")->click();
+        auto *accounts = child<QListWidget>(&dlg, "listWidget");
+        QTRY_VERIFY(accounts->isVisible());
+        bad = unnamedControls(&dlg);
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QLatin1Char('\n'))));
+        QCOMPARE(accounts->item(0)->data(Qt::AccessibleTextRole).toString(), QStringLiteral("teacher"));
+        QCOMPARE(accessibleNameOf(accounts->itemWidget(accounts->item(0))->findChild<QToolButton *>("toolButton")),
+                 QStringLiteral("删除账号 teacher"));
+        child<QToolButton>(&dlg, "toolButton")->click();
+        QTRY_VERIFY(!accounts->isVisible());
+
+        // sign in by keys only: type, Return, then Tab and Space on the school page
+        child<QLineEdit>(&dlg, "txt_username")->clear(); // the remembered account was filled in
+        child<QLineEdit>(&dlg, "txt_password")->clear();
+        QTest::keyClicks(child<QLineEdit>(&dlg, "txt_username"), QStringLiteral("teacher"));
+        QTest::keyClicks(child<QLineEdit>(&dlg, "txt_password"), QStringLiteral("teacher123"));
+        QTest::keyClick(child<QLineEdit>(&dlg, "txt_password"), Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(onSchoolPage(dlg), 15000);
+        bad = unnamedControls(&dlg);
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QLatin1Char('\n'))));
+        auto *list = child<QListWidget>(&dlg, "listWidget_2");
+        QStringList rows, chain;
+        for (int i = 0; i < list->count(); ++i) {
+            rows << list->item(i)->data(Qt::AccessibleTextRole).toString();
+            chain << accessibleNameOf(list->itemWidget(list->item(i))->findChild<QPushButton *>("pushButton"));
+        }
+        QCOMPARE(rows, chain);
+        QCOMPARE(rows.size(), 2);
+        QVERIFY(!rows.contains(QString()));
+        QCOMPARE(tabChain(&dlg).count(QStringLiteral("pushButton")), 2); // both schools take Tab
+        QWidget *second = list->itemWidget(list->item(1))->findChild<QPushButton *>("pushButton");
+        second->setFocus();
+        QTest::keyClick(second, Qt::Key_Space);
+        QTRY_COMPARE_WITH_TIMEOUT(dlg.result(), int(QDialog::Accepted), 15000);
+        QCOMPARE(UserInfo::instance()->schoolid, 1002);
     }
 
     void automaticSignIn_data()
@@ -233,7 +279,7 @@ private slots:
         QTest::mouseClick(child<QToolButton>(&dlg, "toolButton"), Qt::LeftButton);
         QVERIFY(list->isVisible());
         QCOMPARE(list->height(), 27 * 5 + 15);
-        shot(&dlg, QStringLiteral("login-accounts.png"));
+        saveShot(&dlg, QStringLiteral("login-accounts.png"));
 
         // picking an account without a stored password fills the name only
         QWidget *row = list->itemWidget(list->item(2));
