@@ -4,6 +4,8 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QLabel>
+#include <QVBoxLayout>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,6 +18,7 @@
 #include "chuanshuliebiao/vchuanshuliebiao_exists.h"
 #include "chuanshuliebiao/vchuanshuliebiao_item.h"
 #include "chuanshuliebiao/vchuanshuliebiao_up.h"
+#include "VWidgets/vdialog.h"
 #include "context/vglobalparameter.h"
 #include "records/m_config.h"
 #include "testhome.h"
@@ -24,6 +27,8 @@
 #include "transfer/vglobalqueue.h"
 #include "transfer/vtransfertask.h"
 #include "transfer/vtransferthrottle.h"
+#include "transfer/vuploadtask.h"
+#include "testshot.h"
 #include "uitestsetup.h"
 
 namespace {
@@ -88,6 +93,7 @@ private slots:
         const QString token = m_server.signIn(QStringLiteral("demo"), QStringLiteral("demo123"), 0, &err);
         QVERIFY2(!token.isEmpty(), qPrintable(err));
         Api::instance()->setToken(token);
+        VTransferThrottle::followConfig(); // once: later workers leave the limits to the test
         VTransferThrottle::upload()->setLimit(0);
         m_store = new db_self(m_dir.filePath(QStringLiteral("user")));
         QVERIFY(m_store->isReady());
@@ -276,6 +282,140 @@ private slots:
         QCOMPARE(page.doneTab()->totalCount(), 0);
         QCOMPARE(m_store->getDone().size(), 0);
         QTRY_COMPARE(page.doneTab()->rowCount(), 0);
+    }
+
+    // Every kind of row at once, as a user sees them: running, waiting,
+    // paused and failed uploads and downloads, finished ones, the footer and
+    // the name question. Each row's label says what the row really is.
+    void rowsInEveryState()
+    {
+        M_config::instance()->Normal_isContinue = true;
+        M_config::instance()->Transfer_threadcount_upload = 1;
+        M_config::instance()->Transfer_threadcount_download = 1;
+        VTransferThrottle::upload()->setLimit(256 * 1024);
+        VTransferThrottle::download()->setLimit(256 * 1024);
+        const QString token = Api::instance()->token();
+        // Finished first: an upload, the same content again (instant), a download.
+        QWidget window;
+        window.setWindowTitle(QStringLiteral("传输列表"));
+        auto *v = new QVBoxLayout(&window);
+        v->setContentsMargins(0, 0, 0, 0);
+        auto *page = new VChuanshuliebiao(&window, m_store);
+        v->addWidget(page);
+        window.resize(1000, 560);
+        window.show();
+        emit VGlobalConnect::instance()->signalDbselfAddFiles({uploadRecord(QStringLiteral("教学计划.docx"), "计划 v1")}, 0, true);
+        QTRY_COMPARE_WITH_TIMEOUT(page->doneTab()->totalCount(), 1, 30000);
+        emit VGlobalConnect::instance()->signalDbselfAddFiles({uploadRecord(QStringLiteral("教学计划-副本.docx"), "计划 v1")}, 0, true);
+        QTRY_COMPARE_WITH_TIMEOUT(page->doneTab()->totalCount(), 2, 30000);
+        const QString small = m_server.uploadFile(token, kFolder, QStringLiteral("成绩汇总.xlsx"), QByteArray(5000, 's'));
+        M_db_file d0;
+        d0.type = 1;
+        d0.fileid = small;
+        d0.filename = QStringLiteral("成绩汇总.xlsx");
+        d0.localpath = m_dir.filePath(QStringLiteral("dl/成绩汇总.xlsx"));
+        d0.filesize = 5000;
+        emit VGlobalConnect::instance()->signalDbselfAddFiles({d0}, 0, true);
+        QTRY_COMPARE_WITH_TIMEOUT(page->doneTab()->totalCount(), 3, 30000);
+
+        // Uploads: one failed, one running (slowed down), one waiting, one paused.
+        M_db_file gone = uploadRecord(QStringLiteral("班会照片.zip"), "gone soon");
+        QFile::remove(gone.localpath);
+        emit VGlobalConnect::instance()->signalDbselfAddFiles({gone}, 0, true);
+        VTransferTaskList *ul = page->upTab()->list();
+        QTRY_COMPARE_WITH_TIMEOUT(ul->at(0)->status(), -1, 30000);
+        QByteArray big(6 * 1048576, Qt::Uninitialized);
+        for (int i = 0; i < big.size(); ++i)
+            big[i] = char(i * 7 + (i >> 11));
+        emit VGlobalConnect::instance()->signalDbselfAddFiles(
+            {uploadRecord(QStringLiteral("期末复习课件.pptx"), big), uploadRecord(QStringLiteral("学生名单.xlsx"), big.left(3000000)),
+             uploadRecord(QStringLiteral("实验报告.pdf"), big.left(2000000))},
+            0, true);
+        QTRY_VERIFY_WITH_TIMEOUT(ul->at(1)->status() == 2, 30000);
+        ul->at(3)->stop();
+        QCOMPARE(ul->at(3)->status(), 0);
+        QCOMPARE(ul->at(2)->status(), 88);
+
+        // Downloads: one running, one paused, one failed (no such file).
+        QByteArray dbig(8 * 1048576, 'd');
+        const QString bigId = m_server.uploadFile(token, kFolder, QStringLiteral("校本教材.pdf"), dbig);
+        QList<M_db_file> downs;
+        for (const auto &p : {qMakePair(bigId, QStringLiteral("校本教材.pdf")), qMakePair(small, QStringLiteral("成绩汇总(2).xlsx")),
+                              qMakePair(QStringLiteral("999999"), QStringLiteral("已删除的文件.doc"))}) {
+            M_db_file d;
+            d.type = 1;
+            d.fileid = p.first;
+            d.filename = p.second;
+            d.localpath = m_dir.filePath(QStringLiteral("dl2/") + p.second);
+            d.filesize = p.first == bigId ? dbig.size() : 5000;
+            downs << d;
+        }
+        emit VGlobalConnect::instance()->signalStopDownload(); // the user paused downloads
+        emit VGlobalConnect::instance()->signalDbselfAddFiles(downs, 0, true);
+        VTransferTaskList *dl = page->downTab()->list();
+        dl->at(2)->start();
+        QTRY_COMPARE_WITH_TIMEOUT(dl->at(2)->status(), -1, 30000);
+        dl->at(0)->start();
+        QTRY_VERIFY2_WITH_TIMEOUT(dl->at(0)->status() == 1 && dl->at(0)->progress().done() > 0, qPrintable(QStringLiteral("%1 %2 %3").arg(dl->count()).arg(dl->at(0)->status()).arg(dl->at(0)->record().error)), 30000);
+
+        // A second of progress for the speed and time left.
+        QTRY_VERIFY_WITH_TIMEOUT((ul->at(1)->sampleProgress(), ul->at(1)->progress().speed() > 0), 30000);
+        page->upTab()->syncNow();
+        const auto stateOf = [](VChuanshuliebiao_pagedlist *tab, int i) {
+            return qobject_cast<VChuanshuliebiao_item *>(tab->rowAt(i))->stateText();
+        };
+        QVERIFY(stateOf(page->upTab(), 0).startsWith(QStringLiteral("上传出错")));
+        QVERIFY(stateOf(page->upTab(), 0).contains(QStringLiteral("文件不存在")));
+        QCOMPARE(stateOf(page->upTab(), 1), QStringLiteral("上传中"));
+        QCOMPARE(stateOf(page->upTab(), 2), QStringLiteral("等待上传"));
+        QCOMPARE(stateOf(page->upTab(), 3), QStringLiteral("暂停"));
+        QCOMPARE(unnamed(&window), QStringList());
+        // A click selects a row; the footer counts it.
+        QTest::mouseClick(page->upTab()->rowAt(1), Qt::LeftButton, {}, QPoint(200, 20));
+        QTest::mouseClick(page->upTab()->rowAt(2), Qt::LeftButton, Qt::ControlModifier, QPoint(200, 20));
+        QCOMPARE(page->footerLabel()->text(), QStringLiteral("已选中2个文件/文件夹"));
+        // The running row shows its progress within a tick of its timer.
+        QTRY_VERIFY(!page->upTab()->rowAt(1)->findChild<QLabel *>(QStringLiteral("label"))->text().startsWith(QStringLiteral("0B")));
+        saveShot(&window, QStringLiteral("transfer-uploads.png"));
+
+        page->findChild<QPushButton *>(QStringLiteral("pushButton_down"))->click();
+        page->downTab()->syncNow();
+        QCOMPARE(stateOf(page->downTab(), 0), QStringLiteral("下载中"));
+        QCOMPARE(stateOf(page->downTab(), 1), QStringLiteral("暂停"));
+        QVERIFY(stateOf(page->downTab(), 2).startsWith(QStringLiteral("下载出错")));
+        QCOMPARE(page->footerLabel()->text(), QStringLiteral("已选中0个文件/文件夹"));
+        QTRY_VERIFY(!page->downTab()->rowAt(0)->findChild<QLabel *>(QStringLiteral("label"))->text().startsWith(QStringLiteral("0B")));
+        saveShot(&window, QStringLiteral("transfer-downloads.png"));
+
+        page->findChild<QPushButton *>(QStringLiteral("pushButton_done"))->click();
+        page->doneTab()->syncNow();
+        saveShot(&window, QStringLiteral("transfer-finished.png"));
+
+        // The cancel-all question of the footer.
+        page->findChild<QPushButton *>(QStringLiteral("pushButton_up"))->click();
+        page->findChild<QPushButton *>(QStringLiteral("pushButton_cancel"))->click();
+        auto *ask = window.findChild<VDialog *>(QStringLiteral("dialog_cancelall"));
+        QVERIFY(ask);
+        QCOMPARE(unnamed(ask), QStringList());
+        saveShot(ask, QStringLiteral("transfer-cancel-all.png"));
+        ask->reject();
+        QCOMPARE(page->upTab()->totalCount(), 4); // nothing cancelled without a yes
+
+        // The name question.
+        VChuanshuliebiao_exists dlg(&window);
+        dlg.setFile(QStringLiteral("期末复习课件<b>.pptx"), QStringLiteral("文件已存在"), 3);
+        QVERIFY(dlg.text().contains(QStringLiteral("&lt;b&gt;")));
+        dlg.show();
+        saveShot(&dlg, QStringLiteral("transfer-exists.png"));
+        dlg.closeQuietly();
+
+        VTransferThrottle::upload()->setLimit(0);
+        VTransferThrottle::download()->setLimit(0);
+        emit VGlobalConnect::instance()->signalStopUpload();
+        emit VGlobalConnect::instance()->signalStopDownload();
+        QTRY_COMPARE_WITH_TIMEOUT(ul->countActive() + dl->countActive(), 0, 30000);
+        M_config::instance()->Transfer_threadcount_upload = 2;
+        M_config::instance()->Transfer_threadcount_download = 2;
     }
 };
 

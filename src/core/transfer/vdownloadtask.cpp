@@ -49,7 +49,7 @@ QString VDownloadTask::stateText(int status, const QString &error)
     case Done:
         return QStringLiteral("下载完成");
     case Failed:
-        return QStringLiteral("下载出错<font color=red>%1</font>").arg(error.toHtmlEscaped());
+        return QStringLiteral("下载出错 <font color=red>%1</font>").arg(error.toHtmlEscaped());
     default:
         return QString();
     }

@@ -72,7 +72,7 @@ QString VUploadTask::stateText(int status, const QString &error, int digestPerce
     case Done:
         return QStringLiteral("上传完成");
     case Failed:
-        return QStringLiteral("上传出错<font color=red>%1</font>").arg(error.toHtmlEscaped());
+        return QStringLiteral("上传出错 <font color=red>%1</font>").arg(error.toHtmlEscaped());
     default:
         return QString();
     }

@@ -28,6 +28,7 @@ public:
     VChuanshuliebiao_down *downTab() const { return m_down; }
     VChuanshuliebiao_done *doneTab() const { return m_done; }
     int currentTab() const;
+    QLabel *footerLabel() const { return label; }
     // The tab caption for a count ("999+" above 999).
     static QString caption(const QString &format, int count);
 

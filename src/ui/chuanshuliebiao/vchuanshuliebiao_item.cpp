@@ -177,7 +177,8 @@ void VChuanshuliebiao_item::showProgress()
     const VTransferProgress &p = m_task->progress();
     const qint64 total = p.total() > 0 ? p.total() : m_task->record().filesize;
     progressBar->setValue(m_task->status() == VTransferTask::Done ? 10000 : VTransferProgress::permyriad(p.done(), total));
-    label->setText(QStringLiteral("%1 / %2").arg(VUtils::formatSize(p.done()), VUtils::formatSize(total)));
+    const QString done = p.done() > 0 ? VUtils::formatSize(p.done()) : QStringLiteral("0B");
+    label->setText(QStringLiteral("%1 / %2").arg(done, total > 0 ? VUtils::formatSize(total) : QStringLiteral("0B")));
     const bool running = m_task->status() == VTransferTask::Uploading || m_task->status() == VTransferTask::Downloading;
     const qint64 speed = p.speed();
     if (running && speed > 0)
