@@ -161,8 +161,21 @@ bool target(const Session &s, disk::Perms &perms, const QVariantMap &src, const 
     }
     const QVariantMap clash = disk::childByName(folder->value("id").toLongLong(), *name);
     *clashId = 0;
-    if (!clash.isEmpty() && clash.value("id") != src.value("id")) {
+    const bool copy = item.o.value("act").toInt() == ActCopy;
+    // A move onto itself changes nothing; a copy onto itself is a clash.
+    const bool self = !clash.isEmpty() && clash.value("id") == src.value("id");
+    if (!clash.isEmpty() && (!self || copy)) {
         const int totype = intOf(in.value("totype"));
+        if (totype == 1 && self) {
+            item.fail(disk::NameClash, QStringLiteral("不能用文件（夹）覆盖其自身"));
+            return false;
+        }
+        if (totype == 1 && clash.value("isdir").toInt()
+            && disk::isInside(src.value("id").toLongLong(), clash.value("id").toLongLong())) {
+            // Replacing would put the source itself in the recycle bin.
+            item.fail(disk::IntoItself, QStringLiteral("目标位置的同名文件夹包含源文件（夹），无法覆盖"));
+            return false;
+        }
         if (totype == 1) {
             if (clash.value("isdir").toInt() != src.value("isdir").toInt()) {
                 item.fail(disk::NameClash, QStringLiteral("目标位置存在同名的%1，无法覆盖")
@@ -381,6 +394,7 @@ void runAct(const QVariantMap &act)
             const QString path = keyOf(in, "filepath", "id");
             item.o["path"] = path;
             item.o["totype"] = intOf(in.value("totype"));
+            item.o["act"] = type;
             const QVariantMap src = disk::resolve(s, path, &err);
             QVariantMap folder;
             QString name;
@@ -407,6 +421,7 @@ void runAct(const QVariantMap &act)
                     item.ok(type == ActCopy ? QStringLiteral("复制成功") : QStringLiteral("移动成功"));
                 }
             }
+            item.o.remove("act");
             items.append(item.o);
         }
         break;

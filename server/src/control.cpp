@@ -143,6 +143,75 @@ void statRoute(Call &c)
                                {"blob", QFileInfo::exists(svc().store.blobPath(sha))}});
 }
 
+// Seeds a folder with many entries straight into the store: {"path":
+// "/1001/sharedisk/a/b" (created as needed), "files": N, "dirs": M,
+// "prefix": "file", "content": text of every file}. Answers the folder's id
+// and path. For tests and benchmarks of large folders without N requests.
+void treeRoute(Call &c)
+{
+    if (c.req.method != "POST") {
+        replyObject(c, QJsonObject{{"error", "POST"}}, 405);
+        return;
+    }
+    std::string body;
+    c.readBody(&body, 1 << 20);
+    const QJsonObject o = json::parse(QByteArray::fromStdString(body)).toObject();
+    const QStringList segs = o.value("path").toString().split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    bool isNum = false;
+    const qint64 school = segs.value(0).toLongLong(&isNum);
+    if (!isNum || segs.size() < 2 || segs.at(1).compare(QLatin1String("sharedisk"), Qt::CaseInsensitive) != 0) {
+        replyObject(c, QJsonObject{{"error", "path must start with /<schoolid>/sharedisk"}}, 400);
+        return;
+    }
+    const int files = std::max(0, o.value("files").toInt());
+    const int dirs = std::max(0, o.value("dirs").toInt());
+    const QString prefix = o.value("prefix").toString(QStringLiteral("file"));
+    const QByteArray content = o.value("content").toString(QStringLiteral("orvel\n")).toUtf8();
+    Session actor;
+    actor.schoolid = school;
+    actor.truename = QStringLiteral("系统");
+    Store &st = svc().store;
+    QString sha;
+    if (!st.writeBlob(content, &sha)) {
+        replyObject(c, QJsonObject{{"error", "blob not written"}}, 500);
+        return;
+    }
+    const qint64 rootId = disk::ensureRoot(school);
+    Store::Tx tx(st);
+    qint64 folder = rootId;
+    for (const QString &seg : segs.mid(2)) {
+        const QVariantMap ex = disk::childByName(folder, seg);
+        folder = ex.isEmpty() ? disk::makeDir(actor, folder, seg) : ex.value("id").toLongLong();
+    }
+    const QString full = disk::byId(folder).value("fullpath").toString();
+    const QString now = disk::nowText();
+    const int width = QString::number(std::max(files, dirs)).size();
+    QList<QVariantList> rows;
+    rows.reserve(files + dirs);
+    for (int i = 0; i < dirs; ++i) {
+        const QString name = QStringLiteral("dir%1").arg(i, width, 10, QLatin1Char('0'));
+        const QString path = full + QLatin1Char('/') + name;
+        rows.append({school, folder, name, 1, 0, QVariant(QString()), path, path.toLower(), now, now});
+    }
+    for (int i = 0; i < files; ++i) {
+        const QString name = QStringLiteral("%1%2.txt").arg(prefix).arg(i, width, 10, QLatin1Char('0'));
+        const QString path = full + QLatin1Char('/') + name;
+        rows.append({school, folder, name, 0, content.size(), sha, path, path.toLower(), now, now});
+    }
+    const bool ok = st.insertMany(
+        QStringLiteral("INSERT INTO files(schoolid, parentid, name, isdir, size, sha256, fullpath, lpath, addtime,"
+                       " adduserid, addusername, updatetime, updateuserid, updateusername)"
+                       " VALUES(?,?,?,?,?,?,?,?,?,0,'系统',?,0,'系统')"),
+        rows);
+    if (!ok) {
+        replyObject(c, QJsonObject{{"error", "insert failed"}}, 500);
+        return;
+    }
+    tx.commit();
+    replyObject(c, QJsonObject{{"ok", true}, {"id", QString::number(folder)}, {"fullpath", full},
+                               {"files", files}, {"dirs", dirs}, {"sha256", sha}});
+}
+
 void requestsRoute(Call &c)
 {
     replyObject(c, svc().requests.count(normalisePath(c.p("path").toStdString())));
@@ -163,5 +232,6 @@ void registerControlRoutes(Router &r)
     r.add("/__control/fault", faultRoute, true);
     r.add("/__control/stat", statRoute);
     r.add("/__control/requests", requestsRoute);
+    r.add("/__control/tree", treeRoute, true);
     r.add("/__control/info", infoRoute);
 }

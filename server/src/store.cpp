@@ -165,6 +165,25 @@ qint64 Store::insert(const QString &sql, const QVariantList &binds)
     return ok ? q.lastInsertId().toLongLong() : -1;
 }
 
+bool Store::insertMany(const QString &sql, const QList<QVariantList> &rows)
+{
+    std::lock_guard<std::recursive_mutex> lk(m_mutex);
+    QSqlQuery q(db());
+    if (!q.prepare(sql)) {
+        qCWarning(lcStore) << "sql failed:" << sql << q.lastError().text();
+        return false;
+    }
+    for (const QVariantList &r : rows) {
+        for (int i = 0; i < r.size(); ++i)
+            q.bindValue(i, r.at(i));
+        if (!q.exec()) {
+            qCWarning(lcStore) << "sql failed:" << sql << q.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
+
 Store::Tx::Tx(Store &s) : m_s(s), m_lock(s.m_mutex)
 {
     if (m_s.m_depth++ == 0) {

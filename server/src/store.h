@@ -27,6 +27,8 @@ public:
     QVariantMap row(const QString &sql, const QVariantList &binds = {});
     QList<QVariantMap> rows(const QString &sql, const QVariantList &binds = {});
     qint64 insert(const QString &sql, const QVariantList &binds = {});
+    // One prepared statement run once per row of values (bulk seeding).
+    bool insertMany(const QString &sql, const QList<QVariantList> &rows);
 
     // Transaction scope: locks, begins on the outermost level, rolls back
     // unless commit() was called.

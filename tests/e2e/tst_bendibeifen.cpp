@@ -46,6 +46,7 @@
 
 #include "testshot.h"
 #include "uitestsetup.h"
+#include "accessibilitycheck.h"
 #include "testhome.h"
 #include "testserver.h"
 
@@ -58,20 +59,10 @@ void shot(QWidget *w, const QString &name)
     saveShot(w, name + QStringLiteral(".png"));
 }
 
-// A clickable control without any name a screen reader could read.
+// Every control and list row a screen reader would announce has a name.
 QStringList unnamed(QWidget *root)
 {
-    QStringList out;
-    for (QAbstractButton *b : root->findChildren<QAbstractButton *>()) {
-        if (!b->isVisibleTo(root))
-            continue;
-        if (b->accessibleName().isEmpty() && b->text().trimmed().isEmpty() && b->toolTip().isEmpty())
-            out << b->objectName() + QLatin1Char('@') + QString::fromLatin1(b->parent()->metaObject()->className());
-    }
-    for (SwitchControl *s : root->findChildren<SwitchControl *>())
-        if (s->isVisibleTo(root) && s->accessibleName().isEmpty())
-            out << QStringLiteral("switch");
-    return out;
+    return unnamedControls(root);
 }
 
 } // namespace
@@ -143,7 +134,7 @@ private slots:
         QCOMPARE(row()->intervalLabel()->text(), QStringLiteral("1小时"));
         QCOMPARE(row()->lastLabel()->text(), QStringLiteral("暂未开始"));
         QVERIFY(!row()->toggle()->isToggled());
-        QCOMPARE(unnamed(page.get()), QStringList());
+        QVERIFY2(unnamed(page.get()).isEmpty(), qPrintable(unnamed(page.get()).mid(0, 5).join(QLatin1Char('\n'))));
         shot(page.get(), QStringLiteral("backup-page-off"));
     }
 
@@ -177,7 +168,7 @@ private slots:
         QTRY_VERIFY((d = page->findChild<VBendibeifen_config *>()));
         QPointer<VBendibeifen_config> guard(d);
         QCOMPARE(d->windowTitle(), QStringLiteral("公共网盘备份配置"));
-        QCOMPARE(unnamed(d), QStringList());
+        QVERIFY2(unnamed(d).isEmpty(), qPrintable(unnamed(d).mid(0, 5).join(QLatin1Char('\n'))));
         d->pathEdit()->setText(path == QLatin1String("@root") ? root : path);
         d->minutesEdit()->setText(minutes);
         if (message.isEmpty())
@@ -202,7 +193,7 @@ private slots:
         QSignalSpy done(task(), &VBackupTask::signalPassFinished);
         QTest::mouseClick(row()->toggle(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
         QTRY_VERIFY(row()->openPrompt());
-        QCOMPARE(unnamed(row()->openPrompt()), QStringList());
+        QVERIFY2(unnamed(row()->openPrompt()).isEmpty(), qPrintable(unnamed(row()->openPrompt()).mid(0, 5).join(QLatin1Char('\n'))));
         shot(row()->openPrompt(), QStringLiteral("backup-switch-prompt"));
         answer(true);
         QVERIFY(row()->toggle()->isToggled());
@@ -245,7 +236,7 @@ private slots:
         QCOMPARE(done->page().pagecount, 2);
         QCOMPARE(done->grid()->listWidget()->count(), 100);
         shot(page.get(), QStringLiteral("backup-log-done"));
-        QCOMPARE(unnamed(page.get()), QStringList());
+        QVERIFY2(unnamed(page.get()).isEmpty(), qPrintable(unnamed(page.get()).mid(0, 5).join(QLatin1Char('\n'))));
         // server names are shown as text, not markup
         auto *first = qobject_cast<VBendibeifen_log_done_item *>(
             done->grid()->listWidget()->itemWidget(done->grid()->listWidget()->item(0)));
@@ -291,12 +282,12 @@ private slots:
         VBenditongbu_main sync;
         sync.resize(1000, 560);
         sync.show();
-        QCOMPARE(unnamed(&sync), QStringList());
+        QVERIFY2(unnamed(&sync).isEmpty(), qPrintable(unnamed(&sync).mid(0, 5).join(QLatin1Char('\n'))));
         shot(&sync, QStringLiteral("sync-page"));
         QTest::mouseClick(sync.listPage()->findChild<QAbstractButton *>(QStringLiteral("pushButton_log")),
                           Qt::LeftButton);
         QCOMPARE(sync.currentWidget(), sync.logPage());
-        QCOMPARE(unnamed(&sync), QStringList());
+        QVERIFY2(unnamed(&sync).isEmpty(), qPrintable(unnamed(&sync).mid(0, 5).join(QLatin1Char('\n'))));
         sync.logPage()->showTab(1);
         shot(&sync, QStringLiteral("sync-log"));
         QTest::mouseClick(sync.logPage()->backButton(), Qt::LeftButton);

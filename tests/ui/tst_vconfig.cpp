@@ -24,7 +24,9 @@
 #include "transfer/vtransferthrottle.h"
 #include "utils/vutils.h"
 
+#include "accessibilitycheck.h"
 #include "testhome.h"
+#include "testshot.h"
 #include "uitestsetup.h"
 
 class TstVConfig : public QObject
@@ -267,20 +269,11 @@ private slots:
     {
         VConfig d;
         d.show();
-        const QString shots = qEnvironmentVariable("ORVEL_SHOTS");
         for (int i = 0; i < d.tabWidget()->count(); ++i) {
             d.tabWidget()->setCurrentIndex(i);
-            if (!shots.isEmpty() && QDir().mkpath(shots))
-                d.grab().save(shots + QStringLiteral("/settings-tab%1.png").arg(i + 1));
-            for (QAbstractButton *b : d.findChildren<QAbstractButton *>()) {
-                if (!b->isVisibleTo(&d))
-                    continue;
-                QVERIFY2(!b->accessibleName().isEmpty() || !b->text().isEmpty() || !b->toolTip().isEmpty(),
-                         qPrintable(b->objectName()));
-            }
-            for (QWidget *w : d.findChildren<QWidget *>())
-                if ((qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w)) && w->isVisibleTo(&d))
-                    QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+            saveShot(&d, QStringLiteral("settings-tab%1.png").arg(i + 1));
+            const QStringList bad = unnamedControls(&d);
+            QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QLatin1Char('\n'))));
         }
     }
 };

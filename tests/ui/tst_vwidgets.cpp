@@ -301,6 +301,9 @@ private slots:
         QTest::newRow("all nine") << "111111111" << QList<bool>{true, true, true, true, true, true, true, true};
         // 256 copy only
         QTest::newRow("copy") << "100000000" << QList<bool>{false, false, false, false, false, false, true, false};
+        // any character but "0" grants: "2" copy, "x" move, "9" create
+        QTest::newRow("other characters") << "2x0000090"
+                                          << QList<bool>{false, true, false, false, false, false, true, true};
     }
 
     void opBarPermissionMask()
@@ -359,8 +362,19 @@ private slots:
         QCOMPARE(spy.first().at(1).toString(), QStringLiteral("新建"));
         QTest::keyClick(p.lineEdit(), Qt::Key_Return); // busy: sent once
         QCOMPARE(spy.size(), 1);
-        p.slotGetWpResult(QJsonObject{{"code", 1}, {"msg", "同名文件夹已存在"}});
+        // the envelope's "Code"/"Msg": a failure keeps the prompt with its text
+        p.slotGetWpResult(QJsonObject{{"Code", 1}, {"Msg", "同名文件夹已存在"}});
         QVERIFY(p.message().contains(QStringLiteral("同名文件夹已存在")));
+        QVERIFY(p.result() != QDialog::Accepted);
+        // names no file system takes stay in the prompt
+        for (const char *bad : {"a/b", "a\\b", "a:b", "x*", "?", "\"q\"", "<a>", "a|b", ".", ".."}) {
+            p.lineEdit()->setText(QString::fromUtf8(bad));
+            QTest::keyClick(p.lineEdit(), Qt::Key_Return);
+            QVERIFY2(!p.message().isEmpty(), bad);
+        }
+        QCOMPARE(spy.size(), 1);
+        p.slotGetWpResult(QJsonObject{{"Code", 0}, {"Msg", "队列任务处理中，请稍后"}});
+        QCOMPARE(p.result(), int(QDialog::Accepted));
     }
 
     void permissionList()

@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 #include <QString>
 
+#include <functional>
+
 #include "records/m_db_file.h"
 #include "records/m_db_syn.h"
 #include "records/m_info_file.h"
@@ -100,6 +102,7 @@ public:
     bool clearHistory(const QStringList &owners);
 
     QString filePath() const { return m_filePath; }
+    QString userDir() const { return m_userDir; }
     QString synPath() const { return m_synPath; }
 
     // Connecting the hub after construction: the singleton does it itself.
@@ -126,6 +129,8 @@ private:
     bool synInsertHistory(QSqlQuery &q, const QList<M_db_syn> &logs, const QList<M_info_file> &files,
                           const QStringList &localPaths);
     bool synExec(const QString &sql, const QVariantList &values);
+    bool synBatch(const QString &sql, const QList<QVariantList> &columns);
+    bool synRun(const QString &sql, const std::function<bool(QSqlQuery &)> &bindAndRun);
     void reportSynError();
 
     QSqlDatabase m_errorDb;

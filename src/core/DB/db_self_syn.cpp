@@ -42,7 +42,9 @@ void db_self::reportSynError()
     emit VGlobalConnect::instance()->signalLayer_err(QStringLiteral("读取备份数据失败"), false);
 }
 
-bool db_self::synExec(const QString &sql, const QVariantList &values)
+// One statement in one transaction on syn.db; bind prepares the query's
+// values and runs it.
+bool db_self::synRun(const QString &sql, const std::function<bool(QSqlQuery &)> &bindAndRun)
 {
     OpenDb open(m_synDb);
     if (!open.ok()) {
@@ -52,9 +54,7 @@ bool db_self::synExec(const QString &sql, const QVariantList &values)
     m_synDb.transaction();
     QSqlQuery q(m_synDb);
     q.prepare(sql);
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec()) {
+    if (!bindAndRun(q)) {
         qCWarning(lcDbSyn) << sql << q.lastError().text();
         m_synDb.rollback();
         return false;
@@ -63,15 +63,28 @@ bool db_self::synExec(const QString &sql, const QVariantList &values)
     return m_synDb.commit();
 }
 
+bool db_self::synExec(const QString &sql, const QVariantList &values)
+{
+    return synRun(sql, [&values](QSqlQuery &q) {
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        return q.exec();
+    });
+}
+
+bool db_self::synBatch(const QString &sql, const QList<QVariantList> &columns)
+{
+    return synRun(sql, [&columns](QSqlQuery &q) {
+        for (const QVariantList &col : columns)
+            q.addBindValue(col);
+        return q.execBatch();
+    });
+}
+
 bool db_self::addLogs(const QList<M_db_syn> &list)
 {
     if (list.isEmpty())
         return true;
-    OpenDb open(m_synDb);
-    if (!open.ok()) {
-        reportSynError();
-        return false;
-    }
     QVariantList dotime, addusername, fullpath, domsg, dotype, status, errmsg, owner, fileid, id;
     for (const M_db_syn &r : list) {
         dotime << QString::number(r.dotime.isValid() ? r.dotime.toMSecsSinceEpoch()
@@ -86,19 +99,9 @@ bool db_self::addLogs(const QList<M_db_syn> &list)
         fileid << r.fileid;
         id << r.id;
     }
-    m_synDb.transaction();
-    QSqlQuery q(m_synDb);
-    q.prepare(QStringLiteral("insert or replace into log (dotime,addusername,fullpath,domsg,dotype,status,errmsg,owner,"
-                             "fileid,id) values (?,?,?,?,?,?,?,?,?,?)"));
-    for (QVariantList *col : {&dotime, &addusername, &fullpath, &domsg, &dotype, &status, &errmsg, &owner, &fileid, &id})
-        q.addBindValue(*col);
-    if (!q.execBatch()) {
-        qCWarning(lcDbSyn) << "log insert failed" << q.lastError().text();
-        m_synDb.rollback();
-        return false;
-    }
-    q.finish();
-    return m_synDb.commit();
+    return synBatch(QStringLiteral("insert or replace into log (dotime,addusername,fullpath,domsg,dotype,status,errmsg,"
+                                   "owner,fileid,id) values (?,?,?,?,?,?,?,?,?,?)"),
+                    {dotime, addusername, fullpath, domsg, dotype, status, errmsg, owner, fileid, id});
 }
 
 int db_self::countPending(const QString &owner)
@@ -142,39 +145,18 @@ bool db_self::setStatus(const QStringList &ids, int status)
 {
     if (ids.isEmpty())
         return true;
-    OpenDb open(m_synDb);
-    if (!open.ok()) {
-        reportSynError();
-        return false;
-    }
     QVariantList st, id;
     for (const QString &i : ids) {
         st << status;
         id << i;
     }
-    m_synDb.transaction();
-    QSqlQuery q(m_synDb);
-    q.prepare(QStringLiteral("update log set status=? where id=?"));
-    q.addBindValue(st);
-    q.addBindValue(id);
-    if (!q.execBatch()) {
-        qCWarning(lcDbSyn) << "status update failed" << q.lastError().text();
-        m_synDb.rollback();
-        return false;
-    }
-    q.finish();
-    return m_synDb.commit();
+    return synBatch(QStringLiteral("update log set status=? where id=?"), {st, id});
 }
 
 bool db_self::updateLogs(const QList<M_db_syn> &list)
 {
     if (list.isEmpty())
         return true;
-    OpenDb open(m_synDb);
-    if (!open.ok()) {
-        reportSynError();
-        return false;
-    }
     QVariantList st, err, msg, id;
     for (const M_db_syn &r : list) {
         st << r.status;
@@ -182,18 +164,7 @@ bool db_self::updateLogs(const QList<M_db_syn> &list)
         msg << r.domsg;
         id << r.id;
     }
-    m_synDb.transaction();
-    QSqlQuery q(m_synDb);
-    q.prepare(QStringLiteral("update log set status=?,errmsg=?,domsg=? where id=?"));
-    for (QVariantList *col : {&st, &err, &msg, &id})
-        q.addBindValue(*col);
-    if (!q.execBatch()) {
-        qCWarning(lcDbSyn) << "log update failed" << q.lastError().text();
-        m_synDb.rollback();
-        return false;
-    }
-    q.finish();
-    return m_synDb.commit();
+    return synBatch(QStringLiteral("update log set status=?,errmsg=?,domsg=? where id=?"), {st, err, msg, id});
 }
 
 bool db_self::deleteLogs(const QString &owner, int status)

@@ -74,6 +74,7 @@ VBackupTask::VBackupTask(int id, db_self *store, QObject *parent) : QObject(pare
             startFetch();
     });
     m_flushTimer.setInterval(kFlushMs);
+    m_storePool.setMaxThreadCount(1);
     connect(&m_flushTimer, &QTimer::timeout, this, &VBackupTask::flushStore);
     connect(&m_compareWatcher, &QFutureWatcherBase::finished, this, &VBackupTask::onCompared);
     connect(VGlobalConnect::instance(), &VGlobalConnect::signalSynRestart, this,
@@ -393,17 +394,7 @@ void VBackupTask::onAllFiles(const QJsonObject &re, const QDateTime &serverTime)
         fail(Api::getMsg(re));
         return;
     }
-    const QJsonArray list = Api::getData(re).toObject().value(QStringLiteral("list")).toArray();
-    QList<M_info_file> files;
-    files.reserve(list.size());
-    for (const QJsonValue &v : list) {
-        const M_info_file f(v.toObject());
-        if (!f.isdir)
-            files << f;
-    }
-    // records of an earlier listing that never started are replaced
-    m_store->deleteLogs(owner(), 0);
-    recordsReady(files, serverTime);
+    storeRecords(Api::getData(re).toObject().value(QStringLiteral("list")).toArray(), {}, serverTime, true);
 }
 
 // --- change run -------------------------------------------------------------
@@ -413,12 +404,17 @@ void VBackupTask::changeRun()
     // Leftovers of an earlier run (also from before a restart) go first;
     // the change log is asked all the same.
     requeueLeftovers();
-    QDateTime since = m_cfg.lasttime.isValid() ? m_cfg.lasttime.addSecs(-kOverlapSeconds) : QDateTime();
+    // Right after a full run the listing already holds what came before its
+    // server time; later runs ask a little further back.
+    QDateTime since = m_cfg.lasttime.isValid()
+        ? m_cfg.lasttime.addSecs(m_lastWasFull ? 0 : -kOverlapSeconds)
+        : QDateTime();
     if (!since.isValid()) {
         m_cfg.isfirst = true;
         fullRun();
         return;
     }
+    m_askedSince = since;
     call(Api::act_ShareDiskTbLogList, Api::params_act_ShareDiskTbLogList(since),
          [this](const QJsonObject &re) { onActs(re); });
 }
@@ -455,6 +451,11 @@ void VBackupTask::onActs(const QJsonObject &re)
             if (m_seenActs.contains(actId))
                 continue; // handled by the previous pass
         }
+        // before what the previous pass asked for: that pass (or the
+        // listing) covered it
+        const QDateTime actTime = VUtils::parseDateTime(act.value(QStringLiteral("dotime")).toString());
+        if (m_coveredFrom.isValid() && actTime.isValid() && actTime < m_coveredFrom)
+            continue;
         const int type = act.value(QStringLiteral("eventtype")).toVariant().toInt();
         const QJsonObject result =
             QJsonDocument::fromJson(act.value(QStringLiteral("doresult")).toString().toUtf8()).object();
@@ -515,6 +516,8 @@ void VBackupTask::onActs(const QJsonObject &re)
     }
     if (paths.isEmpty()) {
         m_seenActs = m_replyActs;
+        m_coveredFrom = m_askedSince;
+        m_lastWasFull = false;
         m_cfg.lasttime = serverTime;
         m_retryCount = 0;
         save();
@@ -546,7 +549,7 @@ void VBackupTask::resolvePaths(const QMap<QString, QJsonObject> &paths, const QD
             fail(state->error);
             return;
         }
-        recordsReady(state->files.values(), serverTime);
+        storeRecords(QJsonArray(), state->files.values(), serverTime, false);
     };
     auto transportFailed = [state](const QJsonObject &re) {
         // Code 99 is a transport failure: the pass is tried again later.
@@ -603,13 +606,13 @@ void VBackupTask::resolvePaths(const QMap<QString, QJsonObject> &paths, const QD
 
 // --- records ----------------------------------------------------------------
 
-M_db_syn VBackupTask::makeLog(const M_info_file &info, const QString &addusername) const
+M_db_syn VBackupTask::makeLog(const QString &owner, const M_info_file &info)
 {
     M_db_syn r;
-    r.owner = owner();
-    r.id = logId(r.owner, info.fullpath);
+    r.owner = owner;
+    r.id = logId(owner, info.fullpath);
     r.dotime = QDateTime::currentDateTime();
-    r.addusername = addusername.isEmpty() ? info.addusername : addusername;
+    r.addusername = info.addusername;
     r.fullpath = info.fullpath;
     r.fileid = info.id;
     r.dotype = 8;
@@ -631,69 +634,146 @@ M_info_file VBackupTask::infoOf(const M_db_syn &log, int *tries)
     return f;
 }
 
-void VBackupTask::recordsReady(const QList<M_info_file> &files, const QDateTime &serverTime)
+template <typename T, typename Work, typename Done>
+void VBackupTask::inStore(Work work, Done done, bool counted)
 {
-    QList<M_db_syn> logs;
-    logs.reserve(files.size());
-    for (const M_info_file &f : files)
-        logs << makeLog(f, QString());
-    if (!m_store->addLogs(logs)) {
+    // Store work of a pass runs in order on one thread of its own, on a
+    // connection of that thread: thousands of rows never hold up the GUI.
+    const QString dir = m_store->userDir();
+    auto *watcher = new QFutureWatcher<T>(this);
+    const quint64 gen = m_gen;
+    if (counted)
+        ++m_storeJobs;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, done, gen, counted] {
+        watcher->deleteLater();
+        if (counted)
+            --m_storeJobs;
+        if (!m_shutdown && (!counted || gen == m_gen))
+            done(watcher->result());
+        checkPassEnd();
+    });
+    watcher->setFuture(QtConcurrent::run(&m_storePool, [dir, work] {
+        db_self store(dir);
+        return work(store);
+    }));
+}
+
+void VBackupTask::storeRecords(const QJsonArray &list, const QList<M_info_file> &files, const QDateTime &serverTime,
+                               bool full)
+{
+    const QString own = owner();
+    inStore<StoredBatch>(
+        [list, files, own, full](db_self &store) {
+            StoredBatch b;
+            QList<M_info_file> all = files;
+            for (const QJsonValue &v : list) {
+                const M_info_file f(v.toObject());
+                if (!f.isdir)
+                    all << f;
+            }
+            QList<M_db_syn> logs;
+            logs.reserve(all.size());
+            b.items.reserve(all.size());
+            for (const M_info_file &f : qAsConst(all)) {
+                Item item;
+                item.info = f;
+                item.log = makeLog(own, f);
+                item.total = f.filesize;
+                logs << item.log;
+                b.items << item;
+            }
+            // records of an earlier listing that never started are replaced
+            if (full)
+                store.deleteLogs(own, 0);
+            b.ok = store.addLogs(logs);
+            return b;
+        },
+        [this, serverTime](const StoredBatch &b) { recordsStored(b, serverTime); });
+}
+
+void VBackupTask::recordsStored(const StoredBatch &b, const QDateTime &serverTime)
+{
+    if (!b.ok) {
         fail(QStringLiteral("备份记录写入失败"));
         return;
     }
     m_seenActs = m_cfg.isfirst ? QSet<QString>() : m_replyActs;
+    m_coveredFrom = m_cfg.isfirst ? serverTime : m_askedSince;
+    m_lastWasFull = m_cfg.isfirst;
     m_cfg.isfirst = false;
     m_cfg.lasttime = serverTime;
     m_retryCount = 0;
     save();
     m_fetching = false;
-    enqueue(logs);
-    checkPassEnd();
+    enqueue(b.items, false);
 }
 
 void VBackupTask::requeueLeftovers()
 {
-    QList<M_db_syn> again;
-    const QList<M_db_syn> left = m_store->getLogs(owner());
-    for (const M_db_syn &l : left) {
-        if (m_items.contains(l.id))
-            continue;
-        int tries = 0;
-        infoOf(l, &tries);
-        if (l.status == 0 || (l.status == -1 && tries < kMaxTries))
-            again << l;
-    }
-    qCDebug(lcBackup) << "数据库遗留" << again.size();
-    enqueue(again);
+    const QString own = owner();
+    inStore<QList<Item>>(
+        [own](db_self &store) {
+            QList<Item> again;
+            for (const M_db_syn &l : store.getLogs(own)) {
+                Item item;
+                item.log = l;
+                item.info = infoOf(l, &item.tries);
+                item.total = item.info.filesize;
+                if (l.status == 0 || (l.status == -1 && item.tries < kMaxTries))
+                    again << item;
+            }
+            return again;
+        },
+        [this](const QList<Item> &again) {
+            qCDebug(lcBackup) << "数据库遗留" << again.size();
+            enqueue(again, true);
+        });
 }
 
-void VBackupTask::enqueue(const QList<M_db_syn> &logs)
+void VBackupTask::enqueue(const QList<Item> &items, bool leftovers)
 {
+    if (items.isEmpty())
+        return;
+    for (Item item : items) {
+        item.leftover = leftovers;
+        m_incoming.append(item);
+    }
+    if (m_cfg.status == Fetching || m_cfg.status == Idle || m_cfg.status == Waiting)
+        setStatus(Working);
+    takeIncoming();
+}
+
+// Large batches join the live items a slice at a time, so the event loop
+// keeps turning while twenty thousand files arrive.
+void VBackupTask::takeIncoming()
+{
+    constexpr int kSlice = 2000;
+    int n = 0;
     QList<Item> fresh;
-    for (const M_db_syn &l : logs) {
-        auto it = m_items.find(l.id);
+    while (!m_incoming.isEmpty() && n++ < kSlice) {
+        Item item = m_incoming.takeFirst();
+        auto it = m_items.find(item.log.id);
         if (it != m_items.end()) {
+            if (item.leftover)
+                continue; // already on its way
             // one live item per file: a newer version replaces the older one
-            int tries = 0;
-            it->info = infoOf(l, &tries);
-            it->log = l;
+            it->info = item.info;
+            it->log = item.log;
             if (it->state == ItemLoading || it->state == ItemRequesting)
                 it->again = true;
             continue;
         }
-        Item item;
-        item.log = l;
-        item.info = infoOf(l, &item.tries);
         item.state = ItemWaiting;
-        item.total = item.info.filesize;
-        m_items.insert(l.id, item);
+        m_items.insert(item.log.id, item);
         fresh << item;
     }
-    if (fresh.isEmpty())
+    if (!m_incoming.isEmpty())
+        QTimer::singleShot(0, this, &VBackupTask::takeIncoming);
+    if (fresh.isEmpty()) {
+        checkPassEnd();
         return;
+    }
     m_toCompare += fresh;
-    if (m_cfg.status == Fetching || m_cfg.status == Idle || m_cfg.status == Waiting)
-        setStatus(Working);
     if (!m_flushTimer.isActive())
         m_flushTimer.start();
     notifyItems();
@@ -881,26 +961,68 @@ void VBackupTask::failItem(const QString &id, const QString &message, bool forGo
 
 void VBackupTask::flushStore()
 {
-    if (!m_doneLogs.isEmpty()) {
-        if (m_store->finishLogs(m_doneLogs, m_doneInfos, m_donePaths)) {
-            m_doneLogs.clear();
-            m_doneInfos.clear();
-            m_donePaths.clear();
-        }
+    if (m_flushing || (m_doneLogs.isEmpty() && m_failedLogs.isEmpty())) {
+        if (m_items.isEmpty() && !m_flushing)
+            m_flushTimer.stop();
+        return;
+    }
+    m_flushing = true;
+    FlushBatch batch{std::move(m_doneLogs), std::move(m_doneInfos), std::move(m_donePaths), std::move(m_failedLogs)};
+    m_doneLogs.clear();
+    m_doneInfos.clear();
+    m_donePaths.clear();
+    m_failedLogs.clear();
+    inStore<FlushBatch>(
+        [batch](db_self &store) {
+            FlushBatch left;
+            if (!store.finishLogs(batch.done, batch.infos, batch.paths)) {
+                left.done = batch.done;
+                left.infos = batch.infos;
+                left.paths = batch.paths;
+            }
+            if (!store.updateLogs(batch.failed))
+                left.failed = batch.failed;
+            return left;
+        },
+        [this](const FlushBatch &left) {
+            m_flushing = false;
+            // what did not go in is tried again with the next flush
+            m_doneLogs = left.done + m_doneLogs;
+            m_doneInfos = left.infos + m_doneInfos;
+            m_donePaths = left.paths + m_donePaths;
+            m_failedLogs = left.failed + m_failedLogs;
+            emit signalStoreFlushed();
+        },
+        false);
+}
+
+void VBackupTask::flushStoreNow()
+{
+    m_storePool.waitForDone();
+    if (!m_doneLogs.isEmpty() && m_store->finishLogs(m_doneLogs, m_doneInfos, m_donePaths)) {
+        m_doneLogs.clear();
+        m_doneInfos.clear();
+        m_donePaths.clear();
     }
     if (!m_failedLogs.isEmpty() && m_store->updateLogs(m_failedLogs))
         m_failedLogs.clear();
-    if (m_items.isEmpty() && m_doneLogs.isEmpty() && m_failedLogs.isEmpty())
-        m_flushTimer.stop();
 }
 
 void VBackupTask::checkPassEnd()
 {
-    if (m_fetching || m_comparing || !m_toCompare.isEmpty() || !m_items.isEmpty())
+    if (m_fetching || m_comparing || m_storeJobs > 0 || !m_incoming.isEmpty() || !m_toCompare.isEmpty()
+        || !m_items.isEmpty())
         return;
     if (m_cfg.status != Working && m_cfg.status != Fetching)
         return;
-    flushStore();
+    // the pass ends once the store holds its results
+    if (m_flushing)
+        return;
+    if (!m_doneLogs.isEmpty() || !m_failedLogs.isEmpty()) {
+        flushStore();
+        return;
+    }
+    m_flushTimer.stop();
     qCDebug(lcBackup) << "backup pass done, isfirst" << m_cfg.isfirst << "downloads" << m_passDownloads
                       << "skipped" << m_passSkipped;
     setStatus(Idle);
@@ -914,6 +1036,7 @@ void VBackupTask::stopWork()
     m_fetching = false;
     m_linkAsked = false;
     m_toCompare.clear();
+    m_incoming.clear();
     m_waiting.clear();
     m_admitted.clear();
     VGlobalQueue::instance()->removeBak(owner(), QString(), false);
@@ -955,7 +1078,7 @@ void VBackupTask::shutdown()
     }
     m_admitted.clear();
     VGlobalQueue::instance()->removeBak(owner(), QString(), false);
-    flushStore();
+    flushStoreNow();
 }
 
 QList<VBackupTask::Item> VBackupTask::items(int offset, int count) const

@@ -11,6 +11,7 @@
 #include <QQueue>
 #include <QSet>
 #include <QStringList>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <functional>
@@ -49,6 +50,7 @@ public:
         QString error;
         int tries = 0;
         bool again = false; // changed on the server while downloading
+        bool leftover = false; // from the store, not from this pass
     };
 
     static constexpr int kParallel = 5;
@@ -123,6 +125,8 @@ signals:
     void signalAskReset(QString text);
     // A pass ended (nothing left to compare, queue or download).
     void signalPassFinished();
+    // Finished and failed files were written to the store.
+    void signalStoreFlushed();
 
 private:
     using Reply = std::function<void(const QJsonObject &)>;
@@ -139,11 +143,28 @@ private:
     void onAllFiles(const QJsonObject &re, const QDateTime &serverTime);
     void onActs(const QJsonObject &re);
     void resolvePaths(const QMap<QString, QJsonObject> &paths, const QDateTime &serverTime);
-    void recordsReady(const QList<M_info_file> &files, const QDateTime &serverTime);
-    M_db_syn makeLog(const M_info_file &info, const QString &addusername) const;
+    struct StoredBatch
+    {
+        bool ok = false;
+        QList<Item> items;
+    };
+    struct FlushBatch
+    {
+        QList<M_db_syn> done;
+        QList<M_info_file> infos;
+        QStringList paths;
+        QList<M_db_syn> failed;
+    };
+    template <typename T, typename Work, typename Done>
+    void inStore(Work work, Done done, bool counted = true);
+    void storeRecords(const QJsonArray &list, const QList<M_info_file> &files, const QDateTime &serverTime, bool full);
+    void recordsStored(const StoredBatch &b, const QDateTime &serverTime);
+    static M_db_syn makeLog(const QString &owner, const M_info_file &info);
     static M_info_file infoOf(const M_db_syn &log, int *tries);
-    void enqueue(const QList<M_db_syn> &logs);
+    void enqueue(const QList<Item> &items, bool leftovers);
+    void takeIncoming();
     void requeueLeftovers();
+    void flushStoreNow();
     void compareNext();
     void onCompared();
     void pump();
@@ -185,10 +206,17 @@ private:
     QList<M_info_file> m_doneInfos;
     QStringList m_donePaths;
     QList<M_db_syn> m_failedLogs;
+    bool m_flushing = false;
+    QThreadPool m_storePool; // one thread: store work in order
+    int m_storeJobs = 0;     // store work the pass waits for
+    QList<Item> m_incoming;  // stored, joining the live items
+    bool m_lastWasFull = false;
 
     // Acts of the last change-log reply: the overlap asks for them again.
     QSet<QString> m_seenActs;
     QSet<QString> m_replyActs;
+    QDateTime m_askedSince;  // start of the change log asked for now
+    QDateTime m_coveredFrom; // what the last completed pass asked from
 
     int m_passRequests = 0;
     int m_passDownloads = 0;

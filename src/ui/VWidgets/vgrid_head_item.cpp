@@ -7,6 +7,8 @@
 VGrid_head_item::VGrid_head_item(int index, const QString &title, bool sortable, QWidget *parent)
     : QWidget(parent), m_index(index), m_sortable(sortable)
 {
+    // A sortable header is clicked: it reads as its title.
+    setAccessibleName(title.trimmed());
     auto *outer = new QHBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     m_item = new QWidget(this);

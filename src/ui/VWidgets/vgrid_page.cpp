@@ -32,6 +32,7 @@ VGrid_page::VGrid_page(QWidget *parent) : QWidget(parent)
     m_rightSeparator = new QLabel(QStringLiteral(".."), this);
     m_lineEdit = new QLineEdit(this);
     m_lineEdit->setObjectName(QStringLiteral("pageLineEdit"));
+    m_lineEdit->setAccessibleName(QStringLiteral("跳转到页"));
     m_lineEdit->setFixedSize(40, 24);
     m_lineEdit->setValidator(new QIntValidator(0, 999999, m_lineEdit));
     m_lineEdit->setAlignment(Qt::AlignCenter);

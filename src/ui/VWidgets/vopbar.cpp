@@ -63,14 +63,15 @@ int VOpBar::permissionBit(int op)
 
 bool VOpBar::hasRight(const QString &code, int bit)
 {
-    // "…1001": the last character is bit 1, the one before it bit 2, and so on.
+    // "…1001": the last character is bit 1, the one before it bit 2, and so
+    // on; any character but "0" grants the right.
     int pos = 0;
     while (bit > 1) {
         bit >>= 1;
         ++pos;
     }
     const int index = code.size() - 1 - pos;
-    return index >= 0 && code.at(index) == QLatin1Char('1');
+    return index >= 0 && code.at(index) != QLatin1Char('0');
 }
 
 void VOpBar::applyPermission(const QString &code)

@@ -38,10 +38,16 @@ void VPrompt::setType(int type)
     m_lineEdit->setVisible(type == 1);
     showCancel(type != -1);
     if (type == 1) {
-        setTitle(QStringLiteral("新建文件夹"));
+        setTitle(QStringLiteral("添加文件夹"));
         m_label->setText(QStringLiteral("文件夹名称"));
+        setMinimumWidth(350);
+        m_lineEdit->setAccessibleName(QStringLiteral("文件夹名称"));
+        m_lineEdit->setFocus();
     } else if (type == 5) {
-        setTitle(QStringLiteral("删除"));
+        setTitle(QStringLiteral("系统提示"));
+        m_label->setText(QStringLiteral("确认移入回收站？"));
+    } else {
+        setTitle(QStringLiteral("系统提示"));
     }
 }
 
@@ -76,15 +82,21 @@ void VPrompt::slotClicked()
     if (m_busy)
         return;
     switch (m_type) {
-    case 1:
+    case 1: {
         if (inputText().isEmpty()) {
-            showMessage(QStringLiteral("请输入文件夹名称"));
+            showMessage(QStringLiteral("请填写文件夹名称"));
+            return;
+        }
+        const QString bad = nameError(inputText());
+        if (!bad.isEmpty()) {
+            showMessage(bad);
             return;
         }
         m_busy = true;
         showMessage(QStringLiteral("正在创建文件夹，请稍后"));
         emit signalConfirmed(m_type, inputText(), m_paths);
         break;
+    }
     case 5:
         m_busy = true;
         showMessage(QStringLiteral("正在删除文件，请稍后"));
@@ -95,17 +107,33 @@ void VPrompt::slotClicked()
     }
 }
 
-void VPrompt::slotGetWpResult(const QJsonObject &act)
+QString VPrompt::nameError(const QString &name)
 {
-    // The act record of the request this prompt sent: done closes, a failure
-    // shows its message and lets the user try again.
+    static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("文件夹名称不能为 . 或 ..");
+    for (const QChar c : name) {
+        if (forbidden.contains(c) || c.unicode() < 0x20)
+            return QStringLiteral("文件夹名称不能包含 / \\ : * ? \" < > |");
+    }
+    return QString();
+}
+
+void VPrompt::slotGetWpResult(const QJsonObject &reply)
+{
+    // The reply of the request this prompt sent, in the common envelope:
+    // "Code" 0 closes, anything else shows "Msg" and lets the user try again.
     m_busy = false;
-    const int code = act.value(QStringLiteral("code")).toInt();
+    const QJsonValue c = reply.value(QStringLiteral("Code"));
+    const int code = c.isUndefined() ? 0 : c.toVariant().toInt();
     if (code == 0) {
         accept();
         return;
     }
-    showMessage(act.value(QStringLiteral("msg")).toString());
+    QString msg = reply.value(QStringLiteral("Msg")).toVariant().toString();
+    if (msg.isEmpty())
+        msg = QStringLiteral("操作失败，请稍后重试");
+    showMessage(msg);
 }
 
 void VPrompt::on_lineEdit_textChanged(const QString &)

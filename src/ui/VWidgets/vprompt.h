@@ -35,6 +35,9 @@ public:
     // Centres the prompt on the point the main window keeps in VGlobalParameter
     // (or on its parent when none is known yet).
     void centre();
+    // Why a folder name cannot be used (a character no file system takes, or
+    // "." / ".."); empty when it can.
+    static QString nameError(const QString &name);
 
 signals:
     // Types 1 and 5: the user confirmed (with the folder name for type 1).
@@ -42,7 +45,7 @@ signals:
 
 public slots:
     void slotClicked();
-    void slotGetWpResult(const QJsonObject &act);
+    void slotGetWpResult(const QJsonObject &reply);
     void on_lineEdit_textChanged(const QString &arg1);
 
 private:

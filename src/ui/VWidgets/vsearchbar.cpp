@@ -11,6 +11,7 @@ VSearchBar::VSearchBar(QWidget *parent) : QWidget(parent), ui(new Ui::VSearchBar
     ui->setupUi(this);
     m_lineEdit = ui->lineEdit;
     m_button = ui->toolButton;
+    m_lineEdit->setAccessibleName(QStringLiteral("搜索当前位置的文件/文件夹"));
 }
 
 VSearchBar::~VSearchBar()

@@ -3,30 +3,16 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "VWidgets/vpageparts.h"
 #include "VWidgets/vgrid.h"
 #include "VWidgets/vgrid_page.h"
 #include "backup/vbackuptask.h"
 #include "bendibeifen/vbendibeifen_item.h"
 #include "transfer/vglobalconnect.h"
-
-namespace {
-
-QPushButton *linkButton(const QString &text, const QString &name, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAccessibleName(text);
-    b->setFlat(true);
-    b->setCursor(Qt::PointingHandCursor);
-    b->setStyleSheet(QStringLiteral("QPushButton{border:none;color:#0081DD;padding:0 2px;}"
-                                    "QPushButton:hover{text-decoration:underline;}"));
-    return b;
-}
-
-} // namespace
 
 VBendibeifen::VBendibeifen(VBackupTask *task, QWidget *parent) : QWidget(parent)
 {
@@ -48,26 +34,26 @@ VBendibeifen::VBendibeifen(VBackupTask *task, QWidget *parent) : QWidget(parent)
     v->addWidget(m_grid, 1);
 
     m_item = new VBendibeifen_item(task, m_grid);
-    m_grid->addRow(m_item, 48)->setFlags(Qt::ItemIsEnabled);
+    QListWidgetItem *row = m_grid->addRow(m_item, 48);
+    row->setFlags(Qt::ItemIsEnabled);
+    row->setData(Qt::AccessibleTextRole, task->sectionName() + QStringLiteral(" 单向备份"));
+    m_grid->listWidget()->setAccessibleName(QStringLiteral("备份任务"));
     connect(m_grid, qOverload<QList<int>>(&VGrid::signalResize), m_item, &VBendibeifen_item::slotResize);
 
-    auto *foot = new QWidget(this);
-    foot->setObjectName(QStringLiteral("widget_foot"));
-    foot->setFixedHeight(40);
-    foot->setStyleSheet(QStringLiteral("#widget_foot{border-top:1px solid #E4E4E4;background:#FAFAFA;}"));
-    auto *h = new QHBoxLayout(foot);
-    h->setContentsMargins(16, 0, 16, 0);
-    pushButton_count = linkButton(QStringLiteral("0"), QStringLiteral("pushButton_count"), foot);
-    pushButton_count->setAccessibleName(QStringLiteral("正在处理的文件数"));
+    QHBoxLayout *h = nullptr;
+    QWidget *foot = VPageParts::footer(this, &h);
+    pushButton_count = VPageParts::linkButton(QStringLiteral("0"), QStringLiteral("pushButton_count"),
+                                              QStringLiteral("正在处理的文件数"), foot);
     h->addWidget(pushButton_count);
     auto *text = new QLabel(QStringLiteral(" 个任务正在处理"), foot);
     h->addWidget(text);
     h->addStretch();
-    pushButton_view = linkButton(QStringLiteral("查看"), QStringLiteral("pushButton_view"), foot);
-    pushButton_view->setAccessibleName(QStringLiteral("查看正在备份的文件"));
+    pushButton_view = VPageParts::linkButton(QStringLiteral("查看"), QStringLiteral("pushButton_view"),
+                                             QStringLiteral("查看正在备份的文件"), foot);
     h->addWidget(pushButton_view);
     h->addSpacing(12);
-    pushButton_log = linkButton(QStringLiteral("备份日志"), QStringLiteral("pushButton_log"), foot);
+    pushButton_log = VPageParts::linkButton(QStringLiteral("备份日志"), QStringLiteral("pushButton_log"),
+                                            QStringLiteral("备份日志"), foot);
     h->addWidget(pushButton_log);
     v->addWidget(foot);
 

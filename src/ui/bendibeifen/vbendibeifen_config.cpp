@@ -1,4 +1,5 @@
 #include "bendibeifen/vbendibeifen_config.h"
+#include "VWidgets/vpageparts.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -42,12 +43,7 @@ VBendibeifen_config::VBendibeifen_config(QWidget *parent) : VDialog(parent)
     g->addWidget(note, 2, 1, 1, 2);
     g->setColumnStretch(1, 1);
     setContentWidget(content);
-    okButton()->setText(QStringLiteral("确定"));
-    okButton()->setAccessibleName(QStringLiteral("确定"));
-    cancelButton()->setText(QStringLiteral("取消"));
-    cancelButton()->setAccessibleName(QStringLiteral("取消"));
-    okButton()->setAutoDefault(false);
-    cancelButton()->setAutoDefault(false);
+    VPageParts::nameButtons(this, QStringLiteral("确定"), QStringLiteral("取消"));
     disconnect(okButton(), &QPushButton::clicked, this, &QDialog::accept);
     connect(okButton(), &QPushButton::clicked, this, &VBendibeifen_config::on_pushButton_ok_clicked);
     connect(pushButton_liulan, &QPushButton::clicked, this, &VBendibeifen_config::on_pushButton_liulan_clicked);

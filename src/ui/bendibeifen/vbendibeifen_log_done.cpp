@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "VWidgets/vpageparts.h"
 #include "DB/db_self.h"
 #include "VWidgets/vdialog.h"
 #include "VWidgets/vgrid.h"
@@ -27,15 +28,12 @@ VBendibeifen_log_done::VBendibeifen_log_done(VBackupTask *task, QWidget *parent)
     VGrid_head_item *timeHead = m_grid->addColumn(QStringLiteral("完成时间"), true, 140, 140);
     timeHead->setOrdertype(1);
     timeHead->setActive(true);
+    timeHead->setAccessibleName(QStringLiteral("按完成时间排序"));
     m_grid->addColumn(QStringLiteral("状态"), false, 100, 100, true);
     m_grid->listWidget()->setAccessibleName(QStringLiteral("备份完成的文件"));
     v->addWidget(m_grid, 1);
-    auto *foot = new QWidget(this);
-    foot->setObjectName(QStringLiteral("widget_foot"));
-    foot->setFixedHeight(40);
-    foot->setStyleSheet(QStringLiteral("#widget_foot{border-top:1px solid #E4E4E4;background:#FAFAFA;}"));
-    auto *h = new QHBoxLayout(foot);
-    h->setContentsMargins(16, 0, 16, 0);
+    QHBoxLayout *h = nullptr;
+    QWidget *foot = VPageParts::footer(this, &h);
     h->addStretch();
     pushButton_clear = new QPushButton(QStringLiteral("清除记录"), foot);
     pushButton_clear->setObjectName(QStringLiteral("pushButton_clear"));
@@ -60,7 +58,7 @@ VBendibeifen_log_done::VBendibeifen_log_done(VBackupTask *task, QWidget *parent)
         if (isVisible())
             reload();
     });
-    connect(task, &VBackupTask::signalItemDone, this, [this] {
+    connect(task, &VBackupTask::signalStoreFlushed, this, [this] {
         if (!m_refresh.isActive())
             m_refresh.start();
     });
@@ -76,7 +74,7 @@ void VBendibeifen_log_done::reload()
     const QList<int> widths = m_grid->columnWidths();
     for (const M_db_synhistory &h : qAsConst(m_page.list)) {
         auto *r = new VBendibeifen_log_done_item(h, m_grid->listWidget());
-        m_grid->addRow(r, 40);
+        m_grid->addRow(r, 40)->setData(Qt::AccessibleTextRole, r->accessibleName());
         r->slotResize(widths);
     }
     m_grid->refreshEmpty();

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
+#include "VWidgets/vpageparts.h"
 #include "VWidgets/vgrid.h"
 #include "VWidgets/vgrid_page.h"
 #include "backup/vbackuptask.h"
@@ -27,12 +28,8 @@ VBendibeifen_log_working::VBendibeifen_log_working(VBackupTask *task, QWidget *p
     m_grid->addColumn(QStringLiteral("状态"), false, 140, 140, true);
     m_grid->listWidget()->setAccessibleName(QStringLiteral("正在备份的文件"));
     v->addWidget(m_grid, 1);
-    auto *foot = new QWidget(this);
-    foot->setObjectName(QStringLiteral("widget_foot"));
-    foot->setFixedHeight(40);
-    foot->setStyleSheet(QStringLiteral("#widget_foot{border-top:1px solid #E4E4E4;background:#FAFAFA;}"));
-    auto *h = new QHBoxLayout(foot);
-    h->setContentsMargins(16, 0, 16, 0);
+    QHBoxLayout *h = nullptr;
+    QWidget *foot = VPageParts::footer(this, &h);
     label_selected = new QLabel(QStringLiteral("已选中0个文件/文件夹"), foot);
     h->addWidget(label_selected);
     h->addStretch();
@@ -117,6 +114,7 @@ void VBendibeifen_log_working::rebuild()
             r->slotResize(widths);
         }
         r->setItem(items.at(i));
+        list->item(i)->setData(Qt::AccessibleTextRole, r->accessibleName());
         m_rows.insert(items.at(i).log.id, r);
     }
     m_grid->refreshEmpty();

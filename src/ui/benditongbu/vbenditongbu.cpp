@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "VWidgets/vpageparts.h"
 #include "benditongbu/vbenditongbu_list.h"
 
 VBenditongbu::VBenditongbu(QWidget *parent) : QWidget(parent)
@@ -15,20 +16,10 @@ VBenditongbu::VBenditongbu(QWidget *parent) : QWidget(parent)
     v->setSpacing(0);
     m_list = new VBenditongbu_list(this);
     v->addWidget(m_list, 1);
-    auto *foot = new QWidget(this);
-    foot->setObjectName(QStringLiteral("widget_foot"));
-    foot->setFixedHeight(40);
-    foot->setStyleSheet(QStringLiteral("#widget_foot{border-top:1px solid #E4E4E4;background:#FAFAFA;}"));
-    auto *h = new QHBoxLayout(foot);
-    h->setContentsMargins(16, 0, 16, 0);
+    QHBoxLayout *h = nullptr;
+    QWidget *foot = VPageParts::footer(this, &h);
     auto link = [&](const QString &text, const QString &name, const QString &accessible) {
-        auto *b = new QPushButton(text, foot);
-        b->setObjectName(name);
-        b->setAccessibleName(accessible);
-        b->setFlat(true);
-        b->setCursor(Qt::PointingHandCursor);
-        b->setStyleSheet(QStringLiteral("QPushButton{border:none;color:#0081DD;padding:0 2px;}"));
-        return b;
+        return VPageParts::linkButton(text, name, accessible, foot);
     };
     pushButton_count = link(QStringLiteral("0"), QStringLiteral("pushButton_count"), QStringLiteral("正在下载的文件数"));
     h->addWidget(pushButton_count);

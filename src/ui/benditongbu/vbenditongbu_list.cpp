@@ -1,6 +1,7 @@
 #include "benditongbu/vbenditongbu_list.h"
 
 #include <QCheckBox>
+#include <QListWidget>
 #include <QVBoxLayout>
 
 #include "VWidgets/vgrid.h"
@@ -22,6 +23,9 @@ VBenditongbu_list::VBenditongbu_list(QWidget *parent) : QWidget(parent)
                           i == columns.size() - 1);
     v->addWidget(m_grid);
     m_item = new VBenditongbu_list_item(m_grid);
-    m_grid->addRow(m_item, 48)->setFlags(Qt::ItemIsEnabled);
+    QListWidgetItem *row = m_grid->addRow(m_item, 48);
+    row->setFlags(Qt::ItemIsEnabled);
+    row->setData(Qt::AccessibleTextRole, QStringLiteral("公共网盘 双向同步"));
+    m_grid->listWidget()->setAccessibleName(QStringLiteral("同步板块"));
     connect(m_grid, qOverload<QList<int>>(&VGrid::signalResize), m_item, &VBenditongbu_list_item::slotResize);
 }

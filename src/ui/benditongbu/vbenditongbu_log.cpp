@@ -8,6 +8,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "VWidgets/vpageparts.h"
 #include "VWidgets/vdialog.h"
 #include "VWidgets/vgrid.h"
 #include "VWidgets/vgrid_page.h"
@@ -18,31 +19,12 @@ VBenditongbu_log::VBenditongbu_log(QWidget *parent) : QWidget(parent)
     auto *v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(0);
-    auto *top = new QWidget(this);
-    top->setObjectName(QStringLiteral("widget_top"));
-    top->setStyleSheet(QStringLiteral("#widget_top{border-bottom:1px solid #E4E4E4;}"));
-    auto *h = new QHBoxLayout(top);
-    h->setContentsMargins(12, 0, 12, 0);
-    pushButton_back = new QPushButton(QIcon(QStringLiteral(":/images/icon/back_blue.png")),
-                                      QStringLiteral("返回本地同步"), top);
-    pushButton_back->setAccessibleName(QStringLiteral("返回本地同步"));
-    pushButton_back->setFlat(true);
-    pushButton_back->setCursor(Qt::PointingHandCursor);
-    pushButton_back->setStyleSheet(QStringLiteral("QPushButton{border:none;color:#0081DD;padding:0 6px;}"));
-    h->addWidget(pushButton_back);
-    h->addSpacing(20);
-    pushButton_working = new QPushButton(QStringLiteral("正在同步"), top);
-    pushButton_done = new QPushButton(QStringLiteral("同步完成"), top);
-    for (QPushButton *b : {pushButton_working, pushButton_done}) {
-        b->setAccessibleName(b->text());
-        b->setCheckable(true);
-        b->setCursor(Qt::PointingHandCursor);
-        b->setStyleSheet(QStringLiteral("QPushButton{border:none;border-bottom:2px solid transparent;padding:0 14px;"
-                                        "color:#666666;font-size:14px;min-height:38px;}"
-                                        "QPushButton:checked{color:#0081DD;border-bottom:2px solid #0081DD;}"));
-        h->addWidget(b);
-    }
-    h->addStretch();
+    const VPageParts::LogBar bar = VPageParts::logBar(this, QStringLiteral("返回本地同步"), QStringLiteral("正在同步"),
+                                                      QStringLiteral("同步完成"));
+    pushButton_back = bar.back;
+    pushButton_working = bar.first;
+    pushButton_done = bar.second;
+    QWidget *top = bar.bar;
     v->addWidget(top);
     m_stack = new QStackedWidget(this);
     m_stack->addWidget(buildTab(false));
@@ -69,12 +51,8 @@ QWidget *VBenditongbu_log::buildTab(bool done)
     grid->allCheckBox()->setAccessibleName(QStringLiteral("全选"));
     grid->listWidget()->setAccessibleName(done ? QStringLiteral("同步完成的文件") : QStringLiteral("正在同步的文件"));
     v->addWidget(grid, 1);
-    auto *foot = new QWidget(w);
-    foot->setObjectName(QStringLiteral("widget_foot"));
-    foot->setFixedHeight(40);
-    foot->setStyleSheet(QStringLiteral("#widget_foot{border-top:1px solid #E4E4E4;background:#FAFAFA;}"));
-    auto *h = new QHBoxLayout(foot);
-    h->setContentsMargins(16, 0, 16, 0);
+    QHBoxLayout *h = nullptr;
+    QWidget *foot = VPageParts::footer(w, &h);
     auto *selected = new QLabel(QStringLiteral("已选中0个文件/文件夹"), foot);
     h->addWidget(selected);
     h->addStretch();

@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "VWidgets/vpageparts.h"
 #include "Api/api.h"
 #include "DB/db_setting.h"
 #include "records/m_config.h"
@@ -71,12 +72,7 @@ VConfig::VConfig(QWidget *parent) : VDialog(parent)
     tabWidget_->addTab(buildGeneralTab(), QStringLiteral("常规"));
     tabWidget_->addTab(buildTransferTab(), QStringLiteral("传输"));
     setContentWidget(tabWidget_);
-    okButton()->setText(QStringLiteral("确定"));
-    okButton()->setAccessibleName(QStringLiteral("确定"));
-    cancelButton()->setText(QStringLiteral("取消"));
-    cancelButton()->setAccessibleName(QStringLiteral("取消"));
-    okButton()->setAutoDefault(false);
-    cancelButton()->setAutoDefault(false);
+    VPageParts::nameButtons(this, QStringLiteral("确定"), QStringLiteral("取消"));
     disconnect(okButton(), &QPushButton::clicked, this, &QDialog::accept);
     connect(okButton(), &QPushButton::clicked, this, &VConfig::on_pushButton_ok_clicked);
     setFixedSize(520, 430);

@@ -1,6 +1,7 @@
 #include "main/vmain.h"
 #include "ui_vmain.h"
 
+#include "gonggongwangpan/vgonggongwangpan.h"
 #include "login/vlogin.h"
 #include "main/vchangepassword.h"
 #include "chuanshuliebiao/vchuanshuliebiao.h"
@@ -223,12 +224,20 @@ VPage *VMain::createPage(int value)
     if (VPage *p = m_pages.value(value))
         return p;
     VPage *p = nullptr;
-    if (value == leftmenu_chuanshu)
+    switch (value) {
+    case leftmenu_gonggongwangpan:
+        p = new VGonggongwangpan(ui->stackedWidget);
+        break;
+    case leftmenu_chuanshu:
         p = new VChuanshuliebiao(ui->stackedWidget);
-    else if (value == leftmenu_beifen)
+        break;
+    case leftmenu_beifen:
         p = new VBendibeifen_main(ui->stackedWidget);
-    else
+        break;
+    default:
         p = new VEmptyPage(value, ui->stackedWidget);
+        break;
+    }
     ui->stackedWidget->addWidget(p);
     m_pages.insert(value, p);
     return p;

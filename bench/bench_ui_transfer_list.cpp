@@ -498,6 +498,6 @@ int main(int argc, char **argv)
         return benchBig(args.value(1, QStringLiteral("1024")).toInt(), args.value(2));
     if (cmd == QLatin1String("stopall"))
         return benchStopAll();
-    out(QStringLiteral("usage: bench_transfer_list records [N] | files N KIB PAR... | big MIB ORVEL_TRANSFER | stopall"));
+    out(QStringLiteral("usage: bench_ui_transfer_list records [N] | files N KIB PAR... | big MIB ORVEL_TRANSFER | stopall"));
     return 2;
 }

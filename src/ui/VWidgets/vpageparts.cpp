@@ -1,0 +1,80 @@
+#include "VWidgets/vpageparts.h"
+
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QPushButton>
+
+#include "VWidgets/vdialog.h"
+
+namespace VPageParts {
+
+QWidget *footer(QWidget *parent, QHBoxLayout **layout)
+{
+    auto *foot = new QWidget(parent);
+    foot->setObjectName(QStringLiteral("widget_foot"));
+    foot->setFixedHeight(40);
+    foot->setStyleSheet(QStringLiteral("#widget_foot{border-top:1px solid #E4E4E4;background:#FAFAFA;}"));
+    auto *h = new QHBoxLayout(foot);
+    h->setContentsMargins(16, 0, 16, 0);
+    if (layout)
+        *layout = h;
+    return foot;
+}
+
+QPushButton *linkButton(const QString &text, const QString &objectName, const QString &accessibleName,
+                        QWidget *parent)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(objectName);
+    b->setAccessibleName(accessibleName);
+    b->setFlat(true);
+    b->setCursor(Qt::PointingHandCursor);
+    b->setStyleSheet(QStringLiteral("QPushButton{border:none;color:#0081DD;padding:0 2px;}"
+                                    "QPushButton:hover{text-decoration:underline;}"));
+    return b;
+}
+
+LogBar logBar(QWidget *parent, const QString &backText, const QString &firstTab, const QString &secondTab)
+{
+    LogBar out;
+    out.bar = new QWidget(parent);
+    out.bar->setObjectName(QStringLiteral("widget_top"));
+    out.bar->setStyleSheet(QStringLiteral("#widget_top{border-bottom:1px solid #E4E4E4;}"));
+    auto *h = new QHBoxLayout(out.bar);
+    h->setContentsMargins(12, 0, 12, 0);
+    out.back = new QPushButton(QIcon(QStringLiteral(":/images/icon/back_blue.png")), backText, out.bar);
+    out.back->setObjectName(QStringLiteral("pushButton_back"));
+    out.back->setAccessibleName(backText);
+    out.back->setFlat(true);
+    out.back->setCursor(Qt::PointingHandCursor);
+    out.back->setStyleSheet(QStringLiteral("QPushButton{border:none;color:#0081DD;padding:0 6px;}"));
+    h->addWidget(out.back);
+    h->addSpacing(20);
+    out.first = new QPushButton(firstTab, out.bar);
+    out.first->setObjectName(QStringLiteral("pushButton_working"));
+    out.second = new QPushButton(secondTab, out.bar);
+    out.second->setObjectName(QStringLiteral("pushButton_done"));
+    for (QPushButton *b : {out.first, out.second}) {
+        b->setAccessibleName(b->text());
+        b->setCheckable(true);
+        b->setCursor(Qt::PointingHandCursor);
+        b->setStyleSheet(QStringLiteral("QPushButton{border:none;border-bottom:2px solid transparent;padding:0 14px;"
+                                        "color:#666666;font-size:14px;min-height:38px;}"
+                                        "QPushButton:checked{color:#0081DD;border-bottom:2px solid #0081DD;}"));
+        h->addWidget(b);
+    }
+    h->addStretch();
+    return out;
+}
+
+void nameButtons(VDialog *dialog, const QString &ok, const QString &cancel)
+{
+    dialog->okButton()->setText(ok);
+    dialog->okButton()->setAccessibleName(ok);
+    dialog->cancelButton()->setText(cancel);
+    dialog->cancelButton()->setAccessibleName(cancel);
+    dialog->okButton()->setAutoDefault(false);
+    dialog->cancelButton()->setAutoDefault(false);
+}
+
+} // namespace VPageParts
