@@ -46,6 +46,7 @@ int main(int argc, char **argv)
     M_config::instance()->Transfer_threadcount_upload = 2;
     M_config::instance()->Transfer_threadcount_download = 2;
     const qint64 limit = p.value(QStringLiteral("limit-kib")).toLongLong() * 1024;
+    VTransferThrottle::followConfig(); // once, so the workers leave this limit alone
     VTransferThrottle::upload()->setLimit(limit);
     VTransferThrottle::download()->setLimit(limit);
 
