@@ -9,8 +9,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -109,25 +109,23 @@ int main(int argc, char **argv)
     // seed the tree
     const QString base = QStringLiteral("/1001/sharedisk/bench");
     const int folders = qMax(1, files / 10);
-    QJsonArray dirs;
-    for (int i = 0; i < folders; ++i)
-        dirs.append(QStringLiteral("d%1").arg(i));
-    server.call(QStringLiteral("api/v1/wp/act/add"),
-                {{"acttype", "AddDirs"}, {"filepath", "/1001/sharedisk"}, {"dirs", QJsonArray{"bench"}}}, token);
     QElapsedTimer seedClock;
     seedClock.start();
-    const QJsonObject made = server.call(QStringLiteral("api/v1/wp/act/add"),
-                                         {{"acttype", "AddDirs"}, {"filepath", base}, {"dirs", dirs}}, token);
-    server.waitAct(token, made.value(QStringLiteral("data")).toObject().value(QStringLiteral("id")).toString(), 60000);
-    QRandomGenerator gen(7);
+    // ten files a folder, straight into the service's store; each folder's
+    // files have one size between 1 and 64 KiB
     qint64 smallBytes = 0;
-    for (int i = 0; i < files; ++i) {
-        const int size = 1024 + int(gen.bounded(63 * 1024));
-        QByteArray data(size, Qt::Uninitialized);
-        for (int k = 0; k < size; ++k)
-            data[k] = char(gen.bounded(256));
-        smallBytes += size;
-        server.uploadFile(token, base + QStringLiteral("/d%1").arg(i % folders), QStringLiteral("f%1.bin").arg(i), data);
+    for (int d = 0; d < folders; ++d) {
+        const int size = 1024 * (1 + (d * 37) % 64);
+        QByteArray text(size, 'a' + char(d % 26));
+        const int n = qMin(10, files - d * 10);
+        if (n <= 0)
+            break;
+        const QJsonObject body{{"path", base + QStringLiteral("/d%1").arg(d)}, {"files", n}, {"dirs", 0},
+                               {"prefix", "f"}, {"content", QString::fromLatin1(text)}};
+        server.request(QStringLiteral("POST"), server.rootUrl() + QStringLiteral("__control/tree"),
+                       QJsonDocument(body).toJson(QJsonDocument::Compact),
+                       {{"Content-Type", "application/json"}});
+        smallBytes += qint64(size) * n;
     }
     QByteArray large(largeMib * 1048576, 'L');
     for (int k = 0; k < large.size(); k += 4096)

@@ -254,12 +254,21 @@ private slots:
             QVERIFY(settled(p.get()));
             const int expected = page == 3 ? 50 : 100;
             QCOMPARE(p->listView()->rowCount(), expected);
-            QCOMPARE(p->flowView()->itemCount(), expected);
             QCOMPARE(p->flowView()->pager()->currentPage(), page);
             all << shownNames(p.get());
             // one page of row widgets at most, whatever was shown before
             QTRY_VERIFY(p->findChildren<VGonggongwangpan_list_item *>().size() <= 100);
         }
+        // the icon view shows the same page when switched to
+        p->slotIsShitu(true);
+        QCOMPARE(p->flowView()->itemCount(), 50);
+        p->flowView()->pager()->goToPage(1);
+        QVERIFY(settled(p.get()));
+        QCOMPARE(p->flowView()->itemCount(), 100);
+        QCOMPARE(p->listView()->grid()->pager()->currentPage(), 1);
+        p->slotIsShitu(false);
+        QVERIFY(settled(p.get()));
+        QCOMPARE(p->listView()->rowCount(), 100);
         QStringList expected = serverNames("/分页");
         QCOMPARE(all.size(), 250);
         std::sort(all.begin(), all.end());
@@ -792,7 +801,9 @@ private slots:
         QCOMPARE(row->nameLabel()->textFormat(), Qt::PlainText);
         QCOMPARE(row->nameLabel()->toolTip(), name);
         QCOMPARE(row->accessibleName(), name);
+        p->slotIsShitu(true);
         QCOMPARE(p->flowView()->listWidget()->item(0)->toolTip(), name);
+        p->slotIsShitu(false);
         // the detail pane shows the entity text, not what it would render to
         select(p.get(), {name});
         QTRY_VERIFY(!p->fileInfo()->findChildren<QLabel *>().isEmpty());

@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include "transfer/vhttpparse.h"
+
 namespace VBackupPath {
 
 namespace {
@@ -18,28 +20,6 @@ bool refuse(QString *error)
 }
 
 } // namespace
-
-QString cleanName(const QString &name)
-{
-    QString out;
-    out.reserve(name.size());
-    for (const QChar c : name) {
-        const ushort u = c.unicode();
-        if (u < 0x20 || u == 0x7f || c == QLatin1Char(':') || c == QLatin1Char('*') || c == QLatin1Char('?')
-            || c == QLatin1Char('"') || c == QLatin1Char('<') || c == QLatin1Char('>') || c == QLatin1Char('|')
-            || c == QLatin1Char('/') || c == QLatin1Char('\\'))
-            out.append(QLatin1Char('_'));
-        else
-            out.append(c);
-    }
-    // Windows drops trailing dots and spaces, which would make "a." and "a"
-    // the same file there.
-    while (!out.isEmpty() && (out.endsWith(QLatin1Char('.')) || out.endsWith(QLatin1Char(' '))))
-        out.chop(1);
-    if (out.isEmpty() || out == QLatin1String(".") || out == QLatin1String(".."))
-        return QString();
-    return out;
-}
 
 QString localTarget(const QString &root, const QString &school, const QString &section, const QString &serverPath,
                     QString *error)
@@ -68,7 +48,7 @@ QString localTarget(const QString &root, const QString &school, const QString &s
             refuse(error);
             return QString();
         }
-        const QString c = cleanName(s);
+        const QString c = cleanServerFileName(s);
         if (c.isEmpty()) {
             refuse(error);
             return QString();

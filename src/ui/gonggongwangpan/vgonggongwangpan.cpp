@@ -348,8 +348,12 @@ void VGonggongwangpan::slotGetList(const QJsonObject &reply)
 
 void VGonggongwangpan::showPage(quint64 build, const QList<M_fileinfo> &items)
 {
-    m_listView->setPage(build, items);
-    m_flow->setPage(build, items);
+    // Only the view on screen builds its page; the other one catches up
+    // when it is switched to.
+    if (isIconView())
+        m_flow->setPage(build, items);
+    else
+        m_listView->setPage(build, items);
     for (VGrid_page *p : {m_listView->grid()->pager(), m_flow->pager()}) {
         const QSignalBlocker b(p);
         p->setPageCount(m_model->pageCount());
@@ -366,6 +370,13 @@ bool VGonggongwangpan::isIconView() const
 void VGonggongwangpan::slotIsShitu(bool iconView)
 {
     m_views->setCurrentWidget(iconView ? static_cast<QWidget *>(m_flow) : m_listView);
+    const quint64 build = m_model->buildId();
+    if (!m_model->isSorting()) {
+        if (iconView && m_flow->build() != build)
+            m_flow->setPage(build, m_model->pageItems());
+        else if (!iconView && m_listView->build() != build)
+            m_listView->setPage(build, m_model->pageItems());
+    }
     slotCount(iconView ? m_flow->selection() : m_listView->selection());
 }
 
@@ -435,7 +446,7 @@ void VGonggongwangpan::slotClick(const M_fileinfo &item)
         return;
     m_detailId = item.id;
     m_fileInfo->clearInfo();
-    m_fileInfo->setInfo(item.isdir ? QStringLiteral("文件夹名") : QStringLiteral("文件名"), item.filename);
+    m_fileInfo->setInfo(item.isdir ? QStringLiteral("文件夹名：") : QStringLiteral("文件名："), item.filename);
     const QJsonObject tag{{QStringLiteral("id"), item.id}};
     send(Api::file_info, Api::params_file_info(item.id), tag, [this](const QJsonObject &re) { slotSetFileInfo(re); });
     send(Api::qx_GetDirQx, Api::params_qx_GetDirQx(item.id), tag, [this](const QJsonObject &re) { slotSetQxInfo(re); });
@@ -454,19 +465,22 @@ void VGonggongwangpan::slotSetFileInfo(const QJsonObject &reply)
     const QJsonObject o = Api::getData(reply).toObject();
     const M_fileinfo f(o);
     m_fileInfo->clearInfo();
-    const QString where = displayPath(VUtils::parentPath(f.fullpath));
+    const bool root = displayPath(f.fullpath) == QLatin1String("/");
+    const QString where = root ? QStringLiteral("-")
+                               : QStringLiteral("公共网盘") + displayPath(VUtils::parentPath(f.fullpath));
+    const QString updater = f.updateusername.isEmpty() ? f.createusername : f.updateusername;
     if (f.isdir) {
-        m_fileInfo->setInfo(QStringLiteral("文件夹名"), f.filename);
-        m_fileInfo->setInfo(QStringLiteral("位置"), QStringLiteral("公共网盘") + where);
-        m_fileInfo->setInfo(QStringLiteral("更新人"), f.updateusername);
-        m_fileInfo->setInfo(QStringLiteral("更新时间"), timeText(f.updatetime));
+        m_fileInfo->setInfo(QStringLiteral("文件夹名："), root ? QStringLiteral("公共网盘") : f.filename);
+        m_fileInfo->setInfo(QStringLiteral("位置："), where);
+        m_fileInfo->setInfo(QStringLiteral("更新人："), updater);
+        m_fileInfo->setInfo(QStringLiteral("更新时间："), timeText(f.updatetime));
     } else {
-        m_fileInfo->setInfo(QStringLiteral("文件名"), f.filename);
-        m_fileInfo->setInfo(QStringLiteral("位置"), QStringLiteral("公共网盘") + where);
-        m_fileInfo->setInfo(QStringLiteral("文件大小"), VUtils::formatSize(f.filesize));
-        m_fileInfo->setInfo(QStringLiteral("类型"), f.fileext.isEmpty() ? QStringLiteral("文件") : f.fileext.toUpper());
-        m_fileInfo->setInfo(QStringLiteral("更新人"), f.updateusername);
-        m_fileInfo->setInfo(QStringLiteral("更新时间"), timeText(f.updatetime));
+        m_fileInfo->setInfo(QStringLiteral("文件名："), f.filename);
+        m_fileInfo->setInfo(QStringLiteral("位置："), where);
+        m_fileInfo->setInfo(QStringLiteral("文件大小："), VUtils::formatSize(f.filesize));
+        m_fileInfo->setInfo(QStringLiteral("类型："), f.fileext.isEmpty() ? QStringLiteral("文件") : f.fileext.toUpper());
+        m_fileInfo->setInfo(QStringLiteral("更新人："), updater);
+        m_fileInfo->setInfo(QStringLiteral("更新时间："), timeText(f.updatetime));
     }
 }
 

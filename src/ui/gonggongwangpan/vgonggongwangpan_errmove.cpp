@@ -54,7 +54,7 @@ VGonggongwangpan_errmove::VGonggongwangpan_errmove(const QJsonArray &failures, c
         label->setAccessibleName(QStringLiteral("%1 %2").arg(source, reason));
         auto *item = new QListWidgetItem(m_list);
         item->setData(Qt::AccessibleTextRole, QStringLiteral("%1 %2").arg(source, reason));
-        item->setSizeHint(QSize(380, label->sizeHint().height() + 16));
+        item->setSizeHint(QSize(440, label->heightForWidth(440) + 14));
         m_list->setItemWidget(item, label);
     }
     lay->addWidget(m_list);

@@ -28,7 +28,7 @@ VGonggongwangpan_isrename::VGonggongwangpan_isrename(const QJsonArray &conflicts
     cancelButton()->setText(QStringLiteral("取消"));
     connect(m_replace, &QPushButton::clicked, this, &VGonggongwangpan_isrename::slotReplace);
     connect(m_keep, &QPushButton::clicked, this, &VGonggongwangpan_isrename::slotRename);
-    setMinimumWidth(460);
+    setMinimumWidth(620);
     showCurrent();
 }
 

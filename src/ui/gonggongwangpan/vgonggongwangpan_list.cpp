@@ -23,7 +23,7 @@
 
 int &VGonggongwangpan_list::chunkSize()
 {
-    static int n = 20;
+    static int n = 10;
     return n;
 }
 
@@ -37,7 +37,7 @@ VGonggongwangpan_list::VGonggongwangpan_list(QWidget *parent) : QWidget(parent)
     VGrid_head_item *name = m_grid->addColumn(QStringLiteral("文件名"), true, 100, 0);
     m_grid->addColumn(QStringLiteral("更新时间"), true, 140, 140);
     m_grid->addColumn(QStringLiteral("大小"), true, 100, 100);
-    m_grid->addColumn(QStringLiteral(" 更新者"), false, 70, 150, true);
+    m_grid->addColumn(QStringLiteral(" 更新者"), false, 100, 150, true);
     name->setActive(true);
     m_grid->allCheckBox()->setAccessibleName(QStringLiteral("全选"));
 

@@ -53,27 +53,8 @@ VGonggongwangpan_list_item::VGonggongwangpan_list_item(const M_fileinfo &info, Q
     m_name->setTextFormat(Qt::PlainText);
     m_name->setMinimumWidth(40);
     m_name->setStyleSheet(QStringLiteral("color:#333333;"));
-    m_download = new QToolButton(m_nameCell);
-    m_download->setObjectName(QStringLiteral("toolButton"));
-    m_download->setIcon(QIcon(QStringLiteral(":/images/icon/xiazai_row.png")));
-    m_download->setToolTip(QStringLiteral("下载"));
-    m_download->setAccessibleName(QStringLiteral("下载 %1").arg(info.filename));
-    m_download->setAutoRaise(true);
-    m_download->setCursor(Qt::PointingHandCursor);
-    m_download->setVisible(false);
-    m_download->setEnabled(VPermission::itemAllows(info, VPermission::Download));
-    m_more = new QToolButton(m_nameCell);
-    m_more->setObjectName(QStringLiteral("toolButton_2"));
-    m_more->setIcon(QIcon(QStringLiteral(":/images/icon/more.png")));
-    m_more->setToolTip(QStringLiteral("更多"));
-    m_more->setAccessibleName(QStringLiteral("更多操作 %1").arg(info.filename));
-    m_more->setAutoRaise(true);
-    m_more->setCursor(Qt::PointingHandCursor);
-    m_more->setVisible(false);
     nameLay->addWidget(m_icon);
     nameLay->addWidget(m_name, 1);
-    nameLay->addWidget(m_download);
-    nameLay->addWidget(m_more);
     lay->addWidget(m_nameCell, 1);
 
     auto cell = [this, lay](const QString &text, const char *name) {
@@ -92,8 +73,6 @@ VGonggongwangpan_list_item::VGonggongwangpan_list_item(const M_fileinfo &info, Q
     m_updater->setMinimumWidth(70);
     m_updater->setMaximumWidth(150);
 
-    connect(m_download, &QToolButton::clicked, this, &VGonggongwangpan_list_item::on_toolButton_clicked);
-    connect(m_more, &QToolButton::clicked, this, &VGonggongwangpan_list_item::on_toolButton_2_clicked);
     connect(m_check, &QCheckBox::toggled, this, [this](bool on) { emit signalChecked(m_item, on); });
     refreshName();
 }
@@ -103,6 +82,47 @@ VGonggongwangpan_list_item::~VGonggongwangpan_list_item()
     // A row that goes away while editing gives the rename flag back.
     if (m_editing)
         VGlobalParameter::instance()->setIsRenaming(false);
+}
+
+void VGonggongwangpan_list_item::ensureButtons()
+{
+    // Made on first hover: a page of rows is built faster without them.
+    if (m_download)
+        return;
+    auto *nameLay = static_cast<QHBoxLayout *>(m_nameCell->layout());
+    m_download = new QToolButton(m_nameCell);
+    m_download->setObjectName(QStringLiteral("toolButton"));
+    m_download->setIcon(QIcon(QStringLiteral(":/images/icon/xiazai_row.png")));
+    m_download->setToolTip(QStringLiteral("下载"));
+    m_download->setAccessibleName(QStringLiteral("下载 %1").arg(m_info.filename));
+    m_download->setAutoRaise(true);
+    m_download->setCursor(Qt::PointingHandCursor);
+    m_download->setVisible(false);
+    m_download->setEnabled(VPermission::itemAllows(m_info, VPermission::Download));
+    m_more = new QToolButton(m_nameCell);
+    m_more->setObjectName(QStringLiteral("toolButton_2"));
+    m_more->setIcon(QIcon(QStringLiteral(":/images/icon/more.png")));
+    m_more->setToolTip(QStringLiteral("更多"));
+    m_more->setAccessibleName(QStringLiteral("更多操作 %1").arg(m_info.filename));
+    m_more->setAutoRaise(true);
+    m_more->setCursor(Qt::PointingHandCursor);
+    m_more->setVisible(false);
+    nameLay->addWidget(m_download);
+    nameLay->addWidget(m_more);
+    connect(m_download, &QToolButton::clicked, this, &VGonggongwangpan_list_item::on_toolButton_clicked);
+    connect(m_more, &QToolButton::clicked, this, &VGonggongwangpan_list_item::on_toolButton_2_clicked);
+}
+
+QToolButton *VGonggongwangpan_list_item::downloadButton()
+{
+    ensureButtons();
+    return m_download;
+}
+
+QToolButton *VGonggongwangpan_list_item::moreButton()
+{
+    ensureButtons();
+    return m_more;
 }
 
 void VGonggongwangpan_list_item::setChecked(bool checked)
@@ -137,6 +157,10 @@ void VGonggongwangpan_list_item::resizeEvent(QResizeEvent *event)
 
 void VGonggongwangpan_list_item::showButtons(bool on)
 {
+    if (on)
+        ensureButtons();
+    if (!m_download)
+        return;
     m_download->setVisible(on && !m_editing);
     m_more->setVisible(on && !m_editing);
     QFont f = m_name->font();

@@ -26,8 +26,9 @@ public:
     QLabel *nameLabel() const { return m_name; }
     QLineEdit *editor() const { return m_editor; }
     QCheckBox *checkBox() const { return m_check; }
-    QToolButton *downloadButton() const { return m_download; }
-    QToolButton *moreButton() const { return m_more; }
+    // The hover buttons (made on first use).
+    QToolButton *downloadButton();
+    QToolButton *moreButton();
     bool isEditing() const { return m_editing; }
     // Keeps the buttons shown while the row's menu is open.
     void setMenuOpen(bool open);
@@ -56,6 +57,7 @@ protected:
 
 private:
     void finishRename();
+    void ensureButtons();
     void refreshName();
     void showButtons(bool on);
 
@@ -66,8 +68,8 @@ private:
     QWidget *m_nameCell;
     QLabel *m_name;
     QLineEdit *m_editor = nullptr;
-    QToolButton *m_download;
-    QToolButton *m_more;
+    QToolButton *m_download = nullptr;
+    QToolButton *m_more = nullptr;
     QLabel *m_time;
     QLabel *m_size;
     QLabel *m_updater;

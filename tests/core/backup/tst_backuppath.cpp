@@ -16,9 +16,11 @@ private slots:
         QTest::newRow("plain") << "/1001/sharedisk/a/b.txt" << "a/b.txt";
         QTest::newRow("cjk and brackets") << "/1001/sharedisk/教学/[2023] 计划 (1).docx" << "教学/[2023] 计划 (1).docx";
         QTest::newRow("section case") << "/1001/ShareDisk/x.txt" << "x.txt";
-        QTest::newRow("windows characters") << "/1001/sharedisk/课:b*c?d\"e<f>g|h.txt" << "课_b_c_d_e_f_g_h.txt";
+        QTest::newRow("windows characters") << "/1001/sharedisk/课:b*c?d\"e<f>g|h.txt" << "课bcdefgh.txt";
         QTest::newRow("trailing dot") << "/1001/sharedisk/notes." << "notes";
-        QTest::newRow("control char") << QString("/1001/sharedisk/a") + QChar(1) + "b" << "a_b";
+        QTest::newRow("trailing dots and spaces") << "/1001/sharedisk/a. ./b" << "a/b";
+        QTest::newRow("only reserved") << "/1001/sharedisk/a/???" << "";
+        QTest::newRow("control char") << QString("/1001/sharedisk/a") + QChar(1) + "b" << "ab";
         QTest::newRow("dotdot segment") << "/1001/sharedisk/../x" << "";
         QTest::newRow("dotdot inside") << "/1001/sharedisk/a/../../x" << "";
         QTest::newRow("dot segment") << "/1001/sharedisk/./x" << "";
