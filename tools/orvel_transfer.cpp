@@ -20,6 +20,7 @@
 #include "context/vglobalparameter.h"
 #include "records/m_config.h"
 #include "request/vurlrequest.h"
+#include "orvel_transfer_many.h"
 #include "transfer/vdownloadfile.h"
 #include "transfer/vtransferthrottle.h"
 #include "transfer/vuploadfile.h"
@@ -366,7 +367,9 @@ int main(int argc, char **argv)
         "The password may come from the environment variable ORVEL_PASSWORD instead of --password.\n"
         "  download --url URL --out PATH [--id ID] [--no-rename]\n"
         "  upload --server ROOT --user U --password P --file F --to SERVER_FOLDER [--block N "
-        "--evtid E --upserver URL]"));
+        "--evtid E --upserver URL]\n"
+        "  many-upload --server ROOT --user U --password P --dir LOCAL_DIR --to SERVER_FOLDER [--parallel N]\n"
+        "  many-download --server ROOT --user U --password P --from SERVER_FOLDER --out LOCAL_DIR [--parallel N]"));
     p.addHelpOption();
     p.addPositionalArgument(QStringLiteral("command"), QStringLiteral("download or upload"));
     p.addOptions({
@@ -387,6 +390,11 @@ int main(int argc, char **argv)
         {QStringLiteral("upserver"), QStringLiteral("Upload server of that event."), QStringLiteral("URL")},
         {QStringLiteral("register-only"), QStringLiteral("Register the upload, print its parameters and stop.")},
         {QStringLiteral("limit-kbps"), QStringLiteral("Speed limit in KB/s."), QStringLiteral("N")},
+        // many files mode (orvel_transfer_many.cpp)
+        {QStringLiteral("dir"), QStringLiteral("Local folder whose files go up."), QStringLiteral("LOCAL_DIR")},
+        {QStringLiteral("from"), QStringLiteral("Server folder whose files come down."), QStringLiteral("SERVER_FOLDER")},
+        {QStringLiteral("parallel"), QStringLiteral("Transfers at once (default 1)."), QStringLiteral("N"),
+         QStringLiteral("1")},
     });
     p.process(app);
     const QString command = p.positionalArguments().value(0);
@@ -394,5 +402,11 @@ int main(int argc, char **argv)
         return runDownload(p);
     if (command == QLatin1String("upload"))
         return runUpload(p);
+    if (command == QLatin1String("many-upload") || command == QLatin1String("many-download")) {
+        return runManyFiles(p, command == QLatin1String("many-upload"), [&p] {
+            return signIn(p.value(QStringLiteral("user")), p.value(QStringLiteral("password")),
+                          p.value(QStringLiteral("school")));
+        });
+    }
     p.showHelp(2);
 }

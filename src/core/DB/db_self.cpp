@@ -319,7 +319,7 @@ M_db_file db_self::getFile(int id)
     return M_db_file();
 }
 
-bool db_self::exec(const QString &sql, const QVariantList &values, const QString &failText)
+bool db_self::exec(const QString &sql, const QVariantList &values, const QString &failText, int *rowsAffected)
 {
     OpenDb open(m_fileDb);
     if (!open.ok()) {
@@ -339,24 +339,32 @@ bool db_self::exec(const QString &sql, const QVariantList &values, const QString
             reportError(failText);
         return false;
     }
+    if (rowsAffected)
+        *rowsAffected = q.numRowsAffected();
     q.finish();
     return m_fileDb.commit();
 }
 
+// A row that is already finished, or gone (cancelled meanwhile), is not
+// reported again: the finished list gets no blank or doubled rows.
 bool db_self::setDone(int id, const QString &filename, const QString &localpath)
 {
-    const bool ok = exec(QStringLiteral("update log set status = 99,donetime = ?,filename=?,localpath=? where id = ?"),
-                         {QString::number(QDateTime::currentMSecsSinceEpoch()), filename, localpath, id});
-    if (ok)
+    int changed = 0;
+    const bool ok = exec(QStringLiteral("update log set status = 99,donetime = ?,filename=?,localpath=? where id = ? "
+                                        "and status <> 99"),
+                         {QString::number(QDateTime::currentMSecsSinceEpoch()), filename, localpath, id}, QString(),
+                         &changed);
+    if (ok && changed > 0)
         emit VGlobalConnect::instance()->signalNewFileForDone(getFile(id));
     return ok;
 }
 
 bool db_self::setDoneMc(int id, int ismc)
 {
-    const bool ok = exec(QStringLiteral("update log set status = 99,donetime = ?,ismc = ? where id = ?"),
-                         {QString::number(QDateTime::currentMSecsSinceEpoch()), ismc, id});
-    if (ok)
+    int changed = 0;
+    const bool ok = exec(QStringLiteral("update log set status = 99,donetime = ?,ismc = ? where id = ? and status <> 99"),
+                         {QString::number(QDateTime::currentMSecsSinceEpoch()), ismc, id}, QString(), &changed);
+    if (ok && changed > 0)
         emit VGlobalConnect::instance()->signalNewFileForDone(getFile(id));
     return ok;
 }

@@ -122,7 +122,8 @@ private:
     bool initSynDb();
     void upgradeFileDb(QSqlDatabase &db);
     QList<M_db_file> readList(const QString &sql, const QString &failText, bool resetStatus);
-    bool exec(const QString &sql, const QVariantList &values, const QString &failText = QString());
+    bool exec(const QString &sql, const QVariantList &values, const QString &failText = QString(),
+              int *rowsAffected = nullptr);
     void reportError(const QString &text);
     static M_db_file fromQuery(const QSqlQuery &q);
     bool synInsertHistory(QSqlQuery &q, const QList<M_db_syn> &logs, const QList<M_info_file> &files,

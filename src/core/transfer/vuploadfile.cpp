@@ -182,6 +182,12 @@ void VUploadFile::run()
                 continue;
             }
         }
+        if (m_allHeld) {
+            // Every block is on the server: only the event's status is left
+            // to wait for; nothing is posted past the last block.
+            sleepRetry();
+            continue;
+        }
         // 3. When resuming, is the block already there?
         if (m_block > 0 && m_resume) {
             const CheckResult r = checkBlock();
@@ -229,6 +235,10 @@ VUploadFile::CheckResult VUploadFile::checkBlock()
         }
         m_uploadInfo[QStringLiteral("block")] = QString::number(m_block);
         m_resume = false;
+        if (m_block >= m_totalblocknum) {
+            m_allHeld = true;
+            return CheckResult::NextPass;
+        }
         return CheckResult::Post;
     }
     if (code == 800003) {

@@ -94,6 +94,7 @@ private:
     std::atomic<bool> m_running{false};
     QByteArray m_buffer;
     bool m_resume = false;
+    bool m_allHeld = false; // a resumed upload found every block stored
     std::atomic<bool> m_timedOut{false};
     std::atomic<bool> m_progressed{false};
 

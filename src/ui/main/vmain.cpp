@@ -4,6 +4,7 @@
 #include "gonggongwangpan/vgonggongwangpan.h"
 #include "login/vlogin.h"
 #include "main/vchangepassword.h"
+#include "chuanshuliebiao/vchuanshuliebiao.h"
 #include "main/vemptypage.h"
 #include "main/vlayerinfo.h"
 #include "main/vmain_leftmenu.h"
@@ -229,6 +230,9 @@ VPage *VMain::createPage(int value)
     switch (value) {
     case leftmenu_gonggongwangpan:
         p = new VGonggongwangpan(ui->stackedWidget);
+        break;
+    case leftmenu_chuanshu:
+        p = new VChuanshuliebiao(ui->stackedWidget);
         break;
     case leftmenu_beifen:
         p = new VBendibeifen_main(ui->stackedWidget);

@@ -1,0 +1,503 @@
+// Benchmarks of the transfer list, with its real page and rows (offscreen):
+//   records [N]            N (10 000) records arriving at once: first row shown,
+//                          all listed, event-loop lag p99, RSS growth, admission
+//                          cost at 10 and at N rows, start-all over N rows
+//   files N KIB PAR...     N files of KIB KiB up and back down through the rows,
+//                          for each parallel count; files/s and SHA-256 checks
+//   big MIB TOOL           one MIB MiB file up and down through a row, and the
+//                          same with orvel-transfer (TOOL) in the same run
+//   stopall                stop-all of 5 + 5 running transfers, GUI stalls, and
+//                          the time to close the page with 10 running
+// Runs its own orvel-server (tests/support). Never part of pass/fail.
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <algorithm>
+#include <memory>
+
+#include "Api/api.h"
+#include "DB/db_self.h"
+#include "chuanshuliebiao/vchuanshuliebiao.h"
+#include "chuanshuliebiao/vchuanshuliebiao_down.h"
+#include "chuanshuliebiao/vchuanshuliebiao_up.h"
+#include "context/orvelcore.h"
+#include "context/vconfigs.h"
+#include "context/vglobalparameter.h"
+#include "records/m_config.h"
+#include "testhome.h"
+#include "testserver.h"
+#include "transfer/vglobalconnect.h"
+#include "transfer/vglobalqueue.h"
+#include "transfer/vtransfertask.h"
+#include "transfer/vtransferthrottle.h"
+
+namespace {
+
+const QString kFolder = QStringLiteral("/1001/sharedisk/");
+
+void out(const QString &s) { QTextStream(stdout) << s << Qt::endl; }
+
+qint64 rssKib()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
+// Lateness of a 5 ms timer: how long the GUI thread was busy.
+class LagMeter : public QObject
+{
+public:
+    LagMeter()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(5);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.nsecsElapsed() / 1000000;
+            if (m_last >= 0)
+                m_lags << qMax<qint64>(0, now - m_last - 5);
+            m_last = now;
+        });
+    }
+    void start()
+    {
+        m_lags.clear();
+        m_last = -1;
+        m_clock.start();
+        m_timer.start();
+    }
+    void stop() { m_timer.stop(); }
+    qint64 p99() const { return percentile(0.99); }
+    qint64 max() const { return m_lags.isEmpty() ? 0 : *std::max_element(m_lags.begin(), m_lags.end()); }
+    qint64 percentile(double q) const
+    {
+        if (m_lags.isEmpty())
+            return 0;
+        QList<qint64> s = m_lags;
+        std::sort(s.begin(), s.end());
+        return s.at(qMin(s.size() - 1, int(q * s.size())));
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = -1;
+    QList<qint64> m_lags;
+};
+
+bool waitFor(const std::function<bool()> &cond, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+QByteArray randomBytes(qint64 n, quint32 seed)
+{
+    QByteArray b(int(n), Qt::Uninitialized);
+    QRandomGenerator g(seed);
+    g.fillRange(reinterpret_cast<quint32 *>(b.data()), int(n / 4));
+    return b;
+}
+
+bool writeRandomFile(const QString &path, qint64 size, quint32 seed)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QRandomGenerator g(seed);
+    QByteArray chunk(1 << 20, Qt::Uninitialized);
+    for (qint64 left = size; left > 0;) {
+        g.fillRange(reinterpret_cast<quint32 *>(chunk.data()), chunk.size() / 4);
+        const qint64 n = qMin<qint64>(left, chunk.size());
+        f.write(chunk.constData(), n);
+        left -= n;
+    }
+    return true;
+}
+
+M_db_file uploadRecord(const QString &path, const QString &folder = kFolder)
+{
+    M_db_file r;
+    r.type = 2;
+    r.filename = QFileInfo(path).fileName();
+    r.localpath = path;
+    r.serverpath = folder;
+    r.filesize = QFileInfo(path).size();
+    return r;
+}
+
+struct Env
+{
+    TestHome home;
+    QTemporaryDir dir;
+    std::unique_ptr<TestServer> server;
+    db_self *store = nullptr;
+    QString token;
+
+    bool up(bool withServer)
+    {
+        VGlobalParameter::instance();
+        if (withServer) {
+            TestServer::Options o;
+            o.actDelayMs = 20;
+            server = std::make_unique<TestServer>(o);
+            if (!server->start()) {
+                out(QStringLiteral("server: %1").arg(server->errorString()));
+                return false;
+            }
+            VGlobalParameter::instance()->setServerRoot(server->rootUrl());
+            token = server->signIn(QStringLiteral("demo"), QStringLiteral("demo123"));
+            Api::instance()->setToken(token);
+        }
+        store = new db_self(dir.filePath(QStringLiteral("user")));
+        store->connectHub();
+        return store->isReady();
+    }
+};
+
+int benchRecords(int n)
+{
+    Env env;
+    if (!env.up(false))
+        return 1;
+    M_config::instance()->Normal_isContinue = false;
+    auto *page = new VChuanshuliebiao(nullptr, env.store);
+    page->resize(1000, 640);
+    page->show();
+    emit VGlobalConnect::instance()->signalStopUpload(); // the rows wait for the user
+    QCoreApplication::processEvents();
+    QList<M_db_file> list;
+    for (int i = 0; i < n; ++i)
+        list << uploadRecord(env.dir.filePath(QStringLiteral("absent/file-%1.docx").arg(i)));
+    const qint64 rss0 = rssKib();
+    LagMeter lag;
+    lag.start();
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(0, [&] { emit VGlobalConnect::instance()->signalDbselfAddFiles(list, 0, true); });
+    waitFor([&] { return page->upTab()->rowCount() > 0 && page->upTab()->rows().first()->isVisible(); }, 60000);
+    QCoreApplication::processEvents();
+    const qint64 first = clock.elapsed();
+    waitFor([&] { return page->upTab()->totalCount() == n; }, 60000);
+    const qint64 all = clock.elapsed();
+    // A second more of normal running for the lag figures.
+    waitFor([&] { return clock.elapsed() > all + 1000; }, 5000);
+    lag.stop();
+    const qint64 rss1 = rssKib();
+    out(QStringLiteral("records %1: first row shown %2 ms (ref <= 300), all listed %3 ms (ref <= 3000)")
+            .arg(n).arg(first).arg(all));
+    out(QStringLiteral("event-loop lag p99 %1 ms (ref <= 30), max %2 ms; row widgets alive %3")
+            .arg(lag.p99()).arg(lag.max()).arg(page->upTab()->rowCount()));
+    out(QStringLiteral("RSS growth %1 MiB (ref <= 100)").arg((rss1 - rss0) / 1024.0, 0, 'f', 1));
+
+    // Admission: start then stop one row, at n rows and at 10 rows.
+    VTransferTaskList *l = page->upTab()->list();
+    auto admission = [&](VTransferTaskList *list) {
+        QElapsedTimer t;
+        t.start();
+        const int rounds = 2000;
+        for (int i = 0; i < rounds; ++i) {
+            VTransferTask *task = list->at(i % 10);
+            task->start();
+            task->stop();
+        }
+        return t.nsecsElapsed() / 1000.0 / rounds;
+    };
+    const double atMany = admission(l);
+    VTransferTaskList small(VTransferTaskList::Upload, nullptr);
+    QList<M_db_file> ten;
+    for (int i = 0; i < 10; ++i) {
+        M_db_file r = list.at(i);
+        r.id = 900000000 + i;
+        ten << r;
+    }
+    small.addRecords(ten);
+    const double atTen = admission(&small);
+    out(QStringLiteral("admit + stop one row: %1 us at %2 rows, %3 us at 10 rows (ref: the same)")
+            .arg(atMany, 0, 'f', 1).arg(n).arg(atTen, 0, 'f', 1));
+
+    M_config::instance()->Transfer_threadcount_upload = 2;
+    QElapsedTimer s;
+    s.start();
+    l->startAll();
+    const qint64 startAll = s.elapsed();
+    out(QStringLiteral("start-all over %1 rows: %2 ms (ref <= 200)").arg(n).arg(startAll));
+    l->stopAll();
+    waitFor([&] { return l->countActive() == 0; }, 30000);
+    delete page;
+    return 0;
+}
+
+// N files of KIB KiB up through the rows, then down again, per parallel count.
+int benchFiles(int n, int kib, const QList<int> &parallels)
+{
+    Env env;
+    if (!env.up(true))
+        return 1;
+    M_config::instance()->Normal_isContinue = true;
+    VTransferThrottle::upload()->setLimit(0);
+    VTransferThrottle::download()->setLimit(0);
+    auto *page = new VChuanshuliebiao(nullptr, env.store);
+    page->resize(1000, 640);
+    page->show();
+    int round = 0;
+    double rate1up = 0, rate1down = 0;
+    for (int par : parallels) {
+        ++round;
+        const QString dir = env.dir.filePath(QStringLiteral("files-%1").arg(round));
+        const QString folder = QStringLiteral("files%1").arg(round);
+        QDir().mkpath(dir);
+        const QJsonObject act = env.server->call(QStringLiteral("api/v1/wp/act/add"),
+                                                 {{QStringLiteral("acttype"), QStringLiteral("AddDir")},
+                                                  {QStringLiteral("filepath"), kFolder},
+                                                  {QStringLiteral("dirname"), folder}},
+                                                 env.token);
+        env.server->waitAct(env.token,
+                            act.value(QStringLiteral("data")).toObject().value(QStringLiteral("evtid")).toVariant().toString());
+        QHash<QString, QByteArray> contents;
+        QList<M_db_file> ups;
+        for (int i = 0; i < n; ++i) {
+            const QString name = QStringLiteral("f%1.bin").arg(i);
+            const QByteArray c = randomBytes(qint64(kib) * 1024, quint32(round * 100000 + i));
+            QFile f(dir + QLatin1Char('/') + name);
+            f.open(QIODevice::WriteOnly);
+            f.write(c);
+            contents.insert(name, c);
+            ups << uploadRecord(f.fileName(), kFolder + folder + QLatin1Char('/'));
+        }
+        M_config::instance()->Transfer_threadcount_upload = par;
+        M_config::instance()->Transfer_threadcount_download = par;
+        LagMeter lag;
+        lag.start();
+        QElapsedTimer t;
+        t.start();
+        emit VGlobalConnect::instance()->signalDbselfAddFiles(ups, 0, true);
+        waitFor([&] { return page->upTab()->list()->countActive() == 0; }, 600000);
+        const double upSec = t.elapsed() / 1000.0;
+        lag.stop();
+        const int upFailed = page->upTab()->totalCount();
+        int bad = 0;
+        QList<M_db_file> downs;
+        const QString back = env.dir.filePath(QStringLiteral("back-%1").arg(round));
+        for (auto it = contents.cbegin(); it != contents.cend(); ++it) {
+            const QJsonObject st = env.server->stat(kFolder + folder + QLatin1Char('/') + it.key());
+            if (st.value(QStringLiteral("sha256")).toString() != TestServer::sha256Hex(it.value()))
+                ++bad;
+            M_db_file d;
+            d.type = 1;
+            d.fileid = st.value(QStringLiteral("id")).toVariant().toString();
+            d.filename = it.key();
+            d.localpath = back + QLatin1Char('/') + it.key();
+            d.filesize = it.value().size();
+            downs << d;
+        }
+        const double upRate = n / upSec;
+        out(QStringLiteral("upload %1 x %2 KiB, %3 parallel: %4 s, %5 files/s, failed %6, sha256 mismatches %7, "
+                           "GUI lag p99 %8 ms")
+                .arg(n).arg(kib).arg(par).arg(upSec, 0, 'f', 2).arg(upRate, 0, 'f', 1).arg(upFailed).arg(bad)
+                .arg(lag.p99()));
+        page->upTab()->list()->cancelAll();
+
+        t.restart();
+        emit VGlobalConnect::instance()->signalDbselfAddFiles(downs, 0, true);
+        waitFor([&] { return page->downTab()->list()->countActive() == 0; }, 600000);
+        const double downSec = t.elapsed() / 1000.0;
+        int badDown = 0;
+        for (auto it = contents.cbegin(); it != contents.cend(); ++it) {
+            QFile f(back + QLatin1Char('/') + it.key());
+            if (!f.open(QIODevice::ReadOnly) || f.readAll() != it.value())
+                ++badDown;
+        }
+        const double downRate = n / downSec;
+        out(QStringLiteral("download %1 x %2 KiB, %3 parallel: %4 s, %5 files/s, failed %6, content mismatches %7")
+                .arg(n).arg(kib).arg(par).arg(downSec, 0, 'f', 2).arg(downRate, 0, 'f', 1)
+                .arg(page->downTab()->totalCount()).arg(badDown));
+        page->downTab()->list()->cancelAll();
+        if (par == 1) {
+            rate1up = upRate;
+            rate1down = downRate;
+        } else if (rate1up > 0) {
+            out(QStringLiteral("  %1 parallel vs 1: uploads x%2, downloads x%3 (ref >= 3, >= 50 files/s)")
+                    .arg(par).arg(upRate / rate1up, 0, 'f', 2).arg(downRate / rate1down, 0, 'f', 2));
+        }
+    }
+    delete page;
+    return 0;
+}
+
+QString field(const QByteArray &text, const QString &name)
+{
+    for (const QByteArray &line : text.split('\n'))
+        if (line.startsWith(name.toLatin1() + ' '))
+            return QString::fromUtf8(line.mid(name.size() + 1)).trimmed();
+    return QString();
+}
+
+int benchBig(int mib, const QString &tool)
+{
+    Env env;
+    if (!env.up(true))
+        return 1;
+    M_config::instance()->Normal_isContinue = true;
+    M_config::instance()->Transfer_threadcount_upload = 1;
+    M_config::instance()->Transfer_threadcount_download = 1;
+    const qint64 bytes = qint64(mib) * 1048576;
+    const QString a = env.dir.filePath(QStringLiteral("row.bin"));
+    const QString b = env.dir.filePath(QStringLiteral("tool.bin"));
+    writeRandomFile(a, bytes, 1);
+    writeRandomFile(b, bytes, 2);
+    auto *page = new VChuanshuliebiao(nullptr, env.store);
+    page->resize(1000, 640);
+    page->show();
+
+    // orvel-transfer first, then the row (different content: no instant upload).
+    QProcess p;
+    QElapsedTimer t;
+    p.start(tool, {QStringLiteral("upload"), QStringLiteral("--server"), env.server->rootUrl(), QStringLiteral("--user"),
+                   QStringLiteral("demo"), QStringLiteral("--password"), QStringLiteral("demo123"),
+                   QStringLiteral("--file"), b, QStringLiteral("--to"), QStringLiteral("/")});
+    p.waitForFinished(-1);
+    const QByteArray toolOut = p.readAllStandardOutput();
+    const double toolUp = field(toolOut, QStringLiteral("seconds")).toDouble();
+    t.start();
+    emit VGlobalConnect::instance()->signalDbselfAddFiles({uploadRecord(a)}, 0, true);
+    waitFor([&] { return page->upTab()->list()->countActive() == 0; }, 3600000);
+    const double rowUp = t.elapsed() / 1000.0;
+    const QJsonObject st = env.server->stat(kFolder + QStringLiteral("row.bin"));
+    out(QStringLiteral("upload %1 MiB: row %2 s (%3 MiB/s), orvel-transfer %4 s (%5 MiB/s): row at %6 % (ref >= 95 %)")
+            .arg(mib).arg(rowUp, 0, 'f', 2).arg(mib / rowUp, 0, 'f', 1).arg(toolUp, 0, 'f', 2)
+            .arg(mib / toolUp, 0, 'f', 1).arg(100.0 * toolUp / rowUp, 0, 'f', 0));
+
+    const QString url = field(toolOut, QStringLiteral("download_url"));
+    p.start(tool, {QStringLiteral("download"), QStringLiteral("--url"), url, QStringLiteral("--out"),
+                   env.dir.filePath(QStringLiteral("dl/tool-down.bin")), QStringLiteral("--no-rename")});
+    p.waitForFinished(-1);
+    const double toolDown = field(p.readAllStandardOutput(), QStringLiteral("seconds")).toDouble();
+    M_db_file d;
+    d.type = 1;
+    d.fileid = st.value(QStringLiteral("id")).toVariant().toString();
+    d.filename = QStringLiteral("row-down.bin");
+    d.localpath = env.dir.filePath(QStringLiteral("dl/row-down.bin"));
+    d.filesize = bytes;
+    t.restart();
+    emit VGlobalConnect::instance()->signalDbselfAddFiles({d}, 0, true);
+    waitFor([&] { return page->downTab()->list()->countActive() == 0; }, 3600000);
+    const double rowDown = t.elapsed() / 1000.0;
+    out(QStringLiteral("download %1 MiB: row %2 s (%3 MiB/s), orvel-transfer %4 s (%5 MiB/s): row at %6 % (ref >= 95 %)")
+            .arg(mib).arg(rowDown, 0, 'f', 2).arg(mib / rowDown, 0, 'f', 1).arg(toolDown, 0, 'f', 2)
+            .arg(mib / toolDown, 0, 'f', 1).arg(100.0 * toolDown / rowDown, 0, 'f', 0));
+    out(QStringLiteral("sha256 row upload %1").arg(st.value(QStringLiteral("sha256")).toString()));
+    delete page;
+    return 0;
+}
+
+int benchStopAll()
+{
+    Env env;
+    if (!env.up(true))
+        return 1;
+    M_config::instance()->Normal_isContinue = true;
+    M_config::instance()->Transfer_threadcount_upload = 5;
+    M_config::instance()->Transfer_threadcount_download = 5;
+    // Slow enough that every transfer is still running when stopped.
+    VTransferThrottle::upload()->setLimit(20 * 1048576);
+    VTransferThrottle::download()->setLimit(20 * 1048576);
+    const qint64 size = 200 * 1048576;
+    QList<M_db_file> ups, downs;
+    for (int i = 0; i < 5; ++i) {
+        const QString p = env.dir.filePath(QStringLiteral("s%1.bin").arg(i));
+        writeRandomFile(p, size, quint32(50 + i));
+        ups << uploadRecord(p);
+        const QByteArray c = randomBytes(64 * 1048576, quint32(70 + i));
+        const QString id = env.server->uploadFile(env.token, kFolder, QStringLiteral("d%1.bin").arg(i), c);
+        M_db_file d;
+        d.type = 1;
+        d.fileid = id;
+        d.filename = QStringLiteral("d%1.bin").arg(i);
+        d.localpath = env.dir.filePath(QStringLiteral("down/d%1.bin").arg(i));
+        d.filesize = c.size();
+        downs << d;
+    }
+    auto *page = new VChuanshuliebiao(nullptr, env.store);
+    page->resize(1000, 640);
+    page->show();
+    emit VGlobalConnect::instance()->signalDbselfAddFiles(ups, 0, true);
+    emit VGlobalConnect::instance()->signalDbselfAddFiles(downs, 0, true);
+    auto running = [&](VTransferTaskList *l, int s) {
+        int n = 0;
+        for (VTransferTask *t : l->tasks())
+            n += t->status() == s ? 1 : 0;
+        return n;
+    };
+    waitFor([&] { return running(page->upTab()->list(), 2) == 5 && running(page->downTab()->list(), 1) == 5; }, 120000);
+    LagMeter lag;
+    lag.start();
+    QElapsedTimer t;
+    t.start();
+    emit VGlobalConnect::instance()->signalStopUpload();
+    emit VGlobalConnect::instance()->signalStopDownload();
+    const bool ok = waitFor([&] { return running(page->upTab()->list(), 0) == 5 && running(page->downTab()->list(), 0) == 5; },
+                            60000);
+    const qint64 stopMs = t.elapsed();
+    lag.stop();
+    out(QStringLiteral("stop-all of 5 + 5 running: every row at 0 after %1 ms%2 (ref <= 2000), GUI stall max %3 ms (ref <= 100)")
+            .arg(stopMs).arg(ok ? QString() : QStringLiteral(" (not all)")).arg(lag.max()));
+
+    emit VGlobalConnect::instance()->signalStartUpload();
+    emit VGlobalConnect::instance()->signalStartDownload();
+    waitFor([&] { return running(page->upTab()->list(), 2) == 5 && running(page->downTab()->list(), 1) == 5; }, 120000);
+    t.restart();
+    // What quitting does: stop everything, wait for the workers, page gone.
+    emit VGlobalConnect::instance()->signalStopUpload();
+    emit VGlobalConnect::instance()->signalStopDownload();
+    waitFor([&] { return !VGlobalQueue::instance()->hasRunningTransfers(); }, 60000);
+    delete page;
+    out(QStringLiteral("quit with 10 running: %1 ms (ref <= 3000), worker threads left %2")
+            .arg(t.elapsed()).arg(VTransferTask::liveWorkerThreads()));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    initOrvelCore();
+    loadCryptoScript();
+    const QStringList args = app.arguments().mid(1);
+    const QString cmd = args.value(0);
+    if (cmd == QLatin1String("records"))
+        return benchRecords(args.value(1, QStringLiteral("10000")).toInt());
+    if (cmd == QLatin1String("files")) {
+        QList<int> par;
+        for (const QString &a : args.mid(3))
+            par << a.toInt();
+        if (par.isEmpty())
+            par = {1, 5};
+        return benchFiles(args.value(1, QStringLiteral("2000")).toInt(), args.value(2, QStringLiteral("4")).toInt(), par);
+    }
+    if (cmd == QLatin1String("big"))
+        return benchBig(args.value(1, QStringLiteral("1024")).toInt(), args.value(2));
+    if (cmd == QLatin1String("stopall"))
+        return benchStopAll();
+    out(QStringLiteral("usage: bench_ui_transfer_list records [N] | files N KIB PAR... | big MIB ORVEL_TRANSFER | stopall"));
+    return 2;
+}
