@@ -110,10 +110,10 @@ void faultRoute(Call &c)
     std::string body;
     c.readBody(&body, 1 << 20);
     const QJsonObject o = json::parse(QByteArray::fromStdString(body)).toObject();
-    static const QStringList kinds{"delay", "status", "drop", "stall", "garbage", "code"};
+    static const QStringList kinds{"delay", "status", "drop", "stall", "slow", "garbage", "code"};
     const QString kind = o.value("kind").toString();
     if (!kinds.contains(kind) || !o.value("path").isString()) {
-        replyObject(c, QJsonObject{{"error", "need \"path\" and a \"kind\" of delay, status, drop, stall, garbage, code"}}, 400);
+        replyObject(c, QJsonObject{{"error", "need \"path\" and a \"kind\" of delay, status, drop, stall, slow, garbage, code"}}, 400);
         return;
     }
     Fault f;

@@ -12,9 +12,9 @@ class Router;
 
 struct Fault {
     std::string path;   // normalised request path prefix, lower case
-    std::string kind;   // delay, status, drop, stall, garbage, code
+    std::string kind;   // delay, status, drop, stall, slow, garbage, code
     long long value = 0;
-    long long after = 0; // stall: body bytes sent before the pause
+    long long after = 0; // stall: body bytes sent before the pause; slow: bytes per piece
     int times = 0;       // 0: until cleared
     int port = 0;        // 0: any server
     QString msg;         // code: the "Msg" to answer with

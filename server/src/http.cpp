@@ -95,6 +95,11 @@ void wrapBody(httplib::Response &res, const Fault &f)
                 if (static_cast<long long>(off) >= value)
                     return false; // closes the connection
                 limit = std::min<size_t>(len, size_t(value - static_cast<long long>(off)));
+            } else if (kind == "slow") {
+                // A slow link: the body in small pieces, value ms apart.
+                if (off > 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(value));
+                limit = std::min<size_t>(len, size_t(std::max<long long>(1, after)));
             } else if (kind == "stall" && !*stalled) {
                 if (static_cast<long long>(off) >= after) {
                     *stalled = true;
@@ -315,7 +320,7 @@ void HttpServer::handle(const httplib::Request &req, httplib::Response &res, con
 
         Fault fault;
         const bool faulty = svc().faults.take(call.path, svc().portOf(m_index), &fault);
-        if (faulty && fault.kind != "delay" && fault.kind != "drop" && fault.kind != "stall" && reader) {
+        if (faulty && fault.kind != "delay" && fault.kind != "drop" && fault.kind != "stall" && fault.kind != "slow" && reader) {
             // Answering before the body is read would reset a client still
             // sending it; take the body first, as a real server would.
             std::string sink;
@@ -362,7 +367,7 @@ void HttpServer::handle(const httplib::Request &req, httplib::Response &res, con
             }
             route->handler(call);
         }
-        if (faulty && (fault.kind == "drop" || fault.kind == "stall"))
+        if (faulty && (fault.kind == "drop" || fault.kind == "stall" || fault.kind == "slow"))
             wrapBody(res, fault);
     } catch (const std::exception &e) {
         qCWarning(lcHttp) << "handler failed" << e.what();

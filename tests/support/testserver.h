@@ -36,6 +36,8 @@
 //   "drop"    send the headers and `value` body bytes, then close the connection
 //   "stall"   send the headers (and extra {"after": N} body bytes), then nothing
 //             for `value` ms, then the rest
+//   "slow"    send the body in pieces of extra {"after": N} bytes (at least 1),
+//             `value` ms apart: a slow link that keeps delivering
 //   "garbage" answer 200 with a body that is not JSON
 //   "code"    answer the envelope with "Code" `value` (Msg defaults: 1
 //             "未获取到队列信息", 800003, 800004, -1, -2; extra {"msg": ...})

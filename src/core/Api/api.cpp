@@ -206,6 +206,26 @@ bool Api::isPost(Api::apis api)
     }
 }
 
+bool Api::isRepeatable(Api::apis api)
+{
+    switch (api) {
+    case user_Editpwd:
+    case act_GetUploadLink:
+    case act_add:
+    case act_AddTmpDir:
+    case act_ReName:
+    case act_Remove:
+    case act_AddDirs:
+    case act_Copy:
+    case act_Move:
+    case act_add23:
+    case act_add24:
+        return false;
+    default:
+        return true;
+    }
+}
+
 QString Api::encodeValue(const QJsonValue &value)
 {
     if (value.isArray())
@@ -230,6 +250,7 @@ QString Api::encodeParams(const QJsonObject &params)
 void Api::prepare(VUrlRequest *req, Api::apis api, const QJsonObject &params, const QString &upserver) const
 {
     req->setRequest(isPost(api) ? 1 : 0, QUrl(url(api, upserver)), m_token, encodeParams(params));
+    req->setRetryable(isRepeatable(api));
     if (api == user_LoginByToken || api == sso_GetLoginToken)
         req->setSensitiveReply(true);
 }

@@ -106,6 +106,10 @@ public:
     static QString url(Api::apis api, const QString &upserver);
     static QString path(Api::apis api);
     static bool isPost(Api::apis api);
+    // False for the calls that change state on the server when carried out
+    // (acts, upload registration, password change): those are never sent a
+    // second time once they may have arrived.
+    static bool isRepeatable(Api::apis api);
     // Form encoding: key=percent-encoded value&... in key order.
     static QString encodeParams(const QJsonObject &params);
     static QString encodeValue(const QJsonValue &value);

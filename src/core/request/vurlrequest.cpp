@@ -137,6 +137,29 @@ void VUrlRequest::onUploadProgress(qint64 done, qint64 total)
     m_progressed = true;
 }
 
+// An answer that is still arriving is progress as much as a body going out:
+// a large listing on a slow link must not be cut off and asked for again.
+void VUrlRequest::onDownloadProgress(qint64 done, qint64 total)
+{
+    Q_UNUSED(total)
+    if (done > 0)
+        m_progressed = true;
+}
+
+bool VUrlRequest::neverSent(int networkError)
+{
+    switch (networkError) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::SslHandshakeFailedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+        return true;
+    default:
+        return false;
+    }
+}
+
 QJsonObject VUrlRequest::send()
 {
     // The pool runs send() on a thread that is not this object's; every
@@ -194,6 +217,8 @@ QJsonObject VUrlRequest::send()
         connect(this, &VUrlRequest::signalTimeOut, &loop, &QEventLoop::quit, Qt::DirectConnection);
         connect(reply, &QNetworkReply::uploadProgress, this, &VUrlRequest::onUploadProgress,
                 Qt::DirectConnection);
+        connect(reply, &QNetworkReply::downloadProgress, this, &VUrlRequest::onDownloadProgress,
+                Qt::DirectConnection);
         // a long reply still arriving is progress too (a whole-disk listing)
         connect(reply, &QNetworkReply::downloadProgress, this, &VUrlRequest::onUploadProgress,
                 Qt::DirectConnection);
@@ -205,7 +230,8 @@ QJsonObject VUrlRequest::send()
 
         error = reply->error();
         const bool failed = (error != QNetworkReply::NoError) || m_timedOut;
-        if (failed && attemptsLeft-- > 0) {
+        const bool mayRetry = m_retryable || (!m_timedOut && neverSent(int(error)));
+        if (failed && mayRetry && attemptsLeft-- > 0) {
             reply->disconnect();
             if (reply->isRunning())
                 reply->abort();

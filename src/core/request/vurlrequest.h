@@ -42,8 +42,8 @@ public:
     // with their code only.
     void setSensitiveReply(bool sensitive) { m_sensitiveReply = sensitive; }
 
-    // The progress tick: a request times out when one tick passes with neither
-    // an answer nor upload progress. 3000 ms unless changed; tests shorten it
+    // The progress tick: a request times out when one tick passes with no
+    // progress: no answer, and nothing sent or received. 3000 ms unless changed; tests shorten it
     // process-wide with setDefaultTickInterval.
     void setTickInterval(int ms) { m_tickInterval = ms; }
     int tickInterval() const { return m_tickInterval; }
@@ -64,6 +64,17 @@ public:
     // Attempts made by the last send().
     int attempts() const { return m_attempts; }
 
+    // A request that changes state on the server (an act, a registration, a
+    // password change) must not be carried out twice: once it may have
+    // reached the server (a time-out, a closed connection, an error answer)
+    // it is not sent again and the caller gets the failure. It is retried
+    // only when the exchange failed before anything was sent (refused
+    // connection, unknown host, failed handshake). Reads keep their retries.
+    void setRetryable(bool on) { m_retryable = on; }
+    bool isRetryable() const { return m_retryable; }
+    // True when the failure shows the request never left the client.
+    static bool neverSent(int networkError);
+
     QJsonObject send();
     void run() override;
 
@@ -83,6 +94,7 @@ signals:
 public slots:
     void setTimeOut();
     void onUploadProgress(qint64 done, qint64 total);
+    void onDownloadProgress(qint64 done, qint64 total);
 
 private:
     int m_method = 0;
@@ -96,6 +108,7 @@ private:
     bool m_sensitiveReply = false;
     int m_tickInterval;
     int m_attempts = 0;
+    bool m_retryable = true;
     QNetworkAccessManager *m_manager = nullptr;
 };
 

@@ -62,8 +62,9 @@ void VUploadRequest::post(const QUrl &url, const QByteArray &token, const QByteA
     m_headerSize = m_head.size();
     m_head += formHead;
 
-    m_queued = m_written = m_blockQueued = 0;
+    m_queued = m_blockQueued = 0;
     m_tailQueued = false;
+    m_lastProgress = 0;
     m_response.clear();
     m_body.clear();
     m_status = 0;
@@ -75,7 +76,7 @@ void VUploadRequest::post(const QUrl &url, const QByteArray &token, const QByteA
 
     const QString origin = url.scheme().toLower() + QLatin1Char('|') + url.host() + QLatin1Char('|') + QString::number(port);
     if (m_socket && m_origin == origin && m_socket->state() == QAbstractSocket::ConnectedState
-        && m_socket->bytesAvailable() == 0 && m_socket->bytesToWrite() == 0) {
+        && m_socket->bytesAvailable() == 0 && pending() == 0) {
         m_reused = true;
         onConnected();
         return;
@@ -88,6 +89,7 @@ void VUploadRequest::post(const QUrl &url, const QByteArray &token, const QByteA
 void VUploadRequest::connectSocket()
 {
     m_reused = false;
+    m_ready = false;
     const QUrl &url = m_url;
     const bool tls = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
     const int port = url.port(tls ? 443 : 80);
@@ -103,7 +105,10 @@ void VUploadRequest::connectSocket()
                     qCWarning(lcUploadRequest) << "TLS" << errors;
                     finish(QNetworkReply::SslHandshakeFailedError);
                 });
+        // The handshake's own writes report as encryptedBytesWritten before
+        // the channel is up; plain bytes handed on count as bytesWritten.
         connect(ssl, &QSslSocket::encryptedBytesWritten, this, &VUploadRequest::onBytesWritten);
+        connect(ssl, &QSslSocket::bytesWritten, this, &VUploadRequest::onBytesWritten);
     } else {
         m_socket = new QTcpSocket(this);
         connect(m_socket, &QTcpSocket::connected, this, &VUploadRequest::onConnected);
@@ -143,14 +148,16 @@ bool VUploadRequest::retryFresh()
         return false;
     qCDebug(lcUploadRequest) << "kept connection closed, posting again on a new one";
     dropSocket();
-    m_queued = m_written = m_blockQueued = 0;
+    m_queued = m_blockQueued = 0;
     m_tailQueued = false;
+    m_lastProgress = 0;
     connectSocket();
     return true;
 }
 
 void VUploadRequest::onConnected()
 {
+    m_ready = true;
     if (!m_reused)
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_socket->write(m_head);
@@ -158,11 +165,27 @@ void VUploadRequest::onConnected()
     pumpBody();
 }
 
+// Bytes handed to the socket that have not left it yet. A TLS socket holds
+// plain bytes waiting for encryption and encrypted bytes waiting for the
+// wire (those include the records' overhead, so the figure errs high).
+qint64 VUploadRequest::pending() const
+{
+    if (!m_socket)
+        return 0;
+    qint64 n = m_socket->bytesToWrite();
+    if (auto *ssl = qobject_cast<QSslSocket *>(m_socket))
+        n += ssl->encryptedBytesToWrite();
+    return n;
+}
+
 void VUploadRequest::pumpBody()
 {
-    if (!m_socket || !m_running)
+    // Nothing goes out before the head: a TLS socket reports the handshake's
+    // writes before it is encrypted, and what is written then would be sent
+    // ahead of the request line.
+    if (!m_socket || !m_running || !m_ready)
         return;
-    while (m_blockQueued < m_block.size() && m_socket->bytesToWrite() < kSocketFill) {
+    while (m_blockQueued < m_block.size() && pending() < kSocketFill) {
         qint64 want = qMin(kChunk, m_block.size() - m_blockQueued);
         want = m_throttle ? m_throttle->tryAcquire(want) : want;
         if (want <= 0) {
@@ -180,12 +203,15 @@ void VUploadRequest::pumpBody()
     }
 }
 
-void VUploadRequest::onBytesWritten(qint64 n)
+void VUploadRequest::onBytesWritten(qint64)
 {
-    m_written += n;
-    const qint64 sent = qBound<qint64>(0, m_written - m_headerSize, m_formSize);
-    if (sent > 0)
+    if (!m_ready)
+        return;
+    const qint64 sent = qBound<qint64>(0, m_queued - pending() - m_headerSize, m_formSize);
+    if (sent > m_lastProgress) {
+        m_lastProgress = sent;
         emit uploadProgress(sent, m_formSize);
+    }
     pumpBody();
 }
 

@@ -51,6 +51,7 @@ private:
     void onConnected();
     void pumpBody();
     void onBytesWritten(qint64 n);
+    qint64 pending() const;
     void onReadyRead();
     void onSocketError();
     void onDisconnected();
@@ -74,7 +75,8 @@ private:
     qint64 m_formSize = 0;
     qint64 m_headerSize = 0; // request line and headers before the form
     qint64 m_queued = 0;     // bytes handed to the socket
-    qint64 m_written = 0;    // bytes the socket has sent
+    qint64 m_lastProgress = 0; // form bytes last reported as sent
+    bool m_ready = false;      // connected (and encrypted): the head may go
     qint64 m_blockQueued = 0;
     bool m_tailQueued = false;
     QByteArray m_response;

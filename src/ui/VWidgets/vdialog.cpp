@@ -133,9 +133,11 @@ void VDialog::on_checkBox_stateChanged(int arg1)
 
 bool VDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ui->widget99) {
-        auto *me = static_cast<QMouseEvent *>(event);
-        switch (event->type()) {
+    const QEvent::Type type = event->type();
+    if (watched == ui->widget99
+        && (type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease)) {
+        auto *me = static_cast<QMouseEvent *>(event); // only mouse events get here
+        switch (type) {
         case QEvent::MouseButtonPress:
             if (me->button() == Qt::LeftButton) {
                 m_dragging = true;
