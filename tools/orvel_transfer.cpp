@@ -4,7 +4,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -46,16 +45,10 @@ qint64 peakRssKib()
     return -1;
 }
 
+// The program's own digest (large reads, the fast SHA-256).
 QString sha256Of(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    QByteArray buf;
-    while (!(buf = f.read(4 << 20)).isEmpty())
-        h.addData(buf);
-    return QString::fromLatin1(h.result().toHex());
+    return VUtils::fileSha256(path);
 }
 
 // Prints progress at most once a second, and the final line.
@@ -242,7 +235,10 @@ int runUpload(const QCommandLineParser &p)
     }
     applyLimit(p, VTransferThrottle::upload());
     VGlobalParameter::instance()->setServerRoot(server);
-    if (!signIn(p.value(QStringLiteral("user")), p.value(QStringLiteral("password")), p.value(QStringLiteral("school"))))
+    // From the environment the password stays out of the process list.
+    const QString password = p.isSet(QStringLiteral("password")) ? p.value(QStringLiteral("password"))
+                                                                 : qEnvironmentVariable("ORVEL_PASSWORD");
+    if (!signIn(p.value(QStringLiteral("user")), password, p.value(QStringLiteral("school"))))
         return 1;
     Api *api = Api::instance();
 
@@ -365,7 +361,9 @@ int main(int argc, char **argv)
 
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
-        "Runs one transfer worker.\n"
+        "Runs one transfer worker. It prints the final digest, bytes and seconds; an upload also\n"
+        "prints the file's download address, and --register-only the bearer token: both are secrets.\n"
+        "The password may come from the environment variable ORVEL_PASSWORD instead of --password.\n"
         "  download --url URL --out PATH [--id ID] [--no-rename]\n"
         "  upload --server ROOT --user U --password P --file F --to SERVER_FOLDER [--block N "
         "--evtid E --upserver URL]"));

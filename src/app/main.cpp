@@ -6,6 +6,7 @@
 #include "login/vlogin.h"
 #include "main/vmain.h"
 #include "main/vrestart.h"
+#include "transfer/vtransferthrottle.h"
 
 #include <QApplication>
 #include <QFile>
@@ -31,6 +32,8 @@ void startUp(const QStringList &arguments)
         VGlobalParameter::instance()->setServerRoot(root);
 
     VConfigs::instance()->setEdition(0);
+    // The speed limits follow the settings from here on, for every transfer.
+    VTransferThrottle::followConfig();
 
     QFile qss(QStringLiteral(":/qss/default.qss"));
     if (qss.open(QIODevice::ReadOnly)) {

@@ -132,17 +132,41 @@ QString scalarText(const QJsonValue &v)
 std::atomic<bool> restartStarted{false};
 }
 
+namespace {
+void drainAtExit()
+{
+    Api::instance()->drain();
+}
+}
+
 Api::Api(QObject *parent)
     : QObject(parent)
     , m_restartHandler(&Api::restartApplication)
 {
+    m_threadPool.setMaxThreadCount(VGlobalParameter::instance()->apiThreadCount());
+    // No request outlives the application: the pool is emptied and waited
+    // for while the application still exists.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &Api::drain);
+    qAddPostRoutine(drainAtExit);
+}
+
+Api::~Api()
+{
+    drain();
 }
 
 Api *Api::instance()
 {
-    static Api *api = new Api();
-    api->m_threadPool.setMaxThreadCount(VGlobalParameter::instance()->apiThreadCount());
-    return api;
+    // Owned here and destroyed at exit; the pool's size is set once.
+    static Api api;
+    return &api;
+}
+
+void Api::drain()
+{
+    m_threadPool.clear();
+    m_threadPool.waitForDone();
 }
 
 // --- catalogue --------------------------------------------------------------

@@ -84,6 +84,10 @@ public:
     Q_ENUM(apis)
 
     static Api *instance();
+    ~Api() override;
+    // Drops the requests not started yet and waits for the running ones;
+    // done when the application quits.
+    void drain();
 
     // --- starting requests -------------------------------------------------
     void startApi(VUrlRequest *req, Api::apis api, const QJsonObject &params, bool waiting);

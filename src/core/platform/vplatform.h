@@ -34,7 +34,6 @@ QStringList dropSearchFolders();
 
 // Ends a process by id or by executable name; true when it was ended.
 bool killProcess(qint64 pid);
-bool killProcessByName(const QString &name);
 
 // Brings a native window to the front above others (Windows); false elsewhere,
 // where the window system decides and Qt's raise/activate is all there is.

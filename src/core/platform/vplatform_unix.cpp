@@ -129,33 +129,6 @@ bool killProcess(qint64 pid)
     return true;
 }
 
-bool killProcessByName(const QString &name)
-{
-    QString wanted = name;
-    if (wanted.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
-        wanted.chop(4);
-    const qint64 self = ::getpid();
-    bool any = false;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &e : entries) {
-        bool ok = false;
-        const qint64 pid = e.toLongLong(&ok);
-        if (!ok || pid == self)
-            continue;
-        const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
-        QString comm;
-        QFile f(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (f.open(QIODevice::ReadOnly))
-            comm = QString::fromLocal8Bit(f.readAll()).trimmed();
-        // comm is cut to 15 characters by the kernel.
-        const bool match = (!exe.isEmpty() && QFileInfo(exe).fileName() == wanted) ||
-                           (!comm.isEmpty() && comm == wanted.left(15));
-        if (match && killProcess(pid))
-            any = true;
-    }
-    return any;
-}
-
 bool raiseWindow(quintptr)
 {
     return false;

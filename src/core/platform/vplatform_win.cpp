@@ -119,11 +119,6 @@ bool killProcess(qint64 pid)
                              {QStringLiteral("/f"), QStringLiteral("/pid"), QString::number(pid)}) == 0;
 }
 
-bool killProcessByName(const QString &name)
-{
-    return QProcess::execute(QStringLiteral("taskkill"), {QStringLiteral("/f"), QStringLiteral("/im"), name}) == 0;
-}
-
 bool raiseWindow(quintptr windowHandle)
 {
     HWND w = reinterpret_cast<HWND>(windowHandle);

@@ -34,7 +34,6 @@ VDownloadFile::VDownloadFile(QObject *parent)
     : QObject(parent), m_throttle(VTransferThrottle::download())
 {
     setAutoDelete(false);
-    VTransferThrottle::followConfig();
     m_stallTimer = new QTimer(this);
     connect(m_stallTimer, &QTimer::timeout, this, &VDownloadFile::slotTimeout);
     m_paceTimer = new QTimer(this);

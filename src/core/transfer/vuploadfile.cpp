@@ -37,7 +37,6 @@ QByteArray headerSafeName(const QString &name)
 VUploadFile::VUploadFile(QObject *parent) : QObject(parent)
 {
     setAutoDelete(false);
-    VTransferThrottle::followConfig();
 }
 
 VUploadFile::~VUploadFile()

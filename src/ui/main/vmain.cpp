@@ -24,6 +24,7 @@
 #include "request/vurlrequest.h"
 #include "transfer/vglobalconnect.h"
 #include "transfer/vglobalqueue.h"
+#include "transfer/vtransferthrottle.h"
 #include "update/vupdatepolicy.h"
 #include "utils/vutils.h"
 
@@ -104,6 +105,8 @@ VMain::VMain(QWidget *parent) : QMainWindow(parent), ui(new Ui::VMain)
 
     // 1. settings, names, hidden folders
     db_setting::instance()->getConfig();
+    // The user's own speed limits (the hook itself is installed at start).
+    VTransferThrottle::applyConfig();
     ui->pushButton_user->setText(u->truename.isEmpty() ? u->username : u->truename);
     setWindowTitle(QStringLiteral("Corvane-%1").arg(u->truename));
     ui->label_danwei->setText(u->schoolname);
@@ -390,8 +393,8 @@ void VMain::slotSFreleased() {}
 
 void VMain::slotCheck2update()
 {
-    updateRequest = newRequest(this, &VMain::slotRequestResult);
-    Api::instance()->startApi(updateRequest, Api::update, false);
+    // The pool deletes each request after its run: nothing keeps a pointer.
+    Api::instance()->startApi(newRequest(this, &VMain::slotRequestResult), Api::update, false);
 }
 
 void VMain::slotRequestResult(const QJsonObject &re)
@@ -427,8 +430,8 @@ void VMain::slotKeepAlive()
 {
     if (m_closing)
         return;
-    keepAliveRequest = newRequest(this, qOverload<const QJsonObject &>(&VMain::slotIsLogin));
-    Api::instance()->startApi(keepAliveRequest, Api::user_islogin, false);
+    Api::instance()->startApi(newRequest(this, qOverload<const QJsonObject &>(&VMain::slotIsLogin)),
+                              Api::user_islogin, false);
 }
 
 void VMain::slotIsLogin(const QJsonObject &re)
@@ -458,8 +461,8 @@ void VMain::slotGetActs()
         QTimer::singleShot(timings().actPoll, this, qOverload<>(&VMain::slotGetActs));
         return;
     }
-    actsRequest = newRequest(this, qOverload<const QJsonObject &>(&VMain::slotGetActs));
-    Api::instance()->startApi(actsRequest, Api::act_GetActStatus, Api::params_act_GetActStatus(ids), false);
+    Api::instance()->startApi(newRequest(this, qOverload<const QJsonObject &>(&VMain::slotGetActs)),
+                              Api::act_GetActStatus, Api::params_act_GetActStatus(ids), false);
 }
 
 void VMain::slotGetActs(const QJsonObject &re)

@@ -121,9 +121,6 @@ private:
     QPoint frameStartTopLeft;
     QList<int> m_menuEntries;
     QMap<int, VPage *> m_pages;
-    VUrlRequest *updateRequest = nullptr;
-    VUrlRequest *keepAliveRequest = nullptr;
-    VUrlRequest *actsRequest = nullptr;
     QMenu *m_userMenu = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
     QMenu *trayMenu = nullptr;

@@ -95,22 +95,6 @@ private slots:
         QVERIFY(!VUtils::killProcess(QCoreApplication::applicationPid())); // never ourselves
     }
 
-    void killByName()
-    {
-        // A copy of sleep under a name nothing else on the machine uses.
-        const QString name = QString("orvsl%1").arg(QCoreApplication::applicationPid());
-        const QString copy = home.path() + "/" + name;
-        QVERIFY(QFile::copy(QStandardPaths::findExecutable("sleep"), copy));
-        QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner));
-        QProcess *a = sleeper(copy);
-        QProcess *b = sleeper(copy);
-        QVERIFY(a && b);
-        QVERIFY(VPlatform::killProcessByName(name + ".exe"));
-        QVERIFY(a->waitForFinished(10000));
-        QVERIFY(b->waitForFinished(10000));
-        QVERIFY(!VPlatform::killProcessByName(name));
-    }
-
     void hideAndDropFolders()
     {
         QVERIFY(VPlatform::hideFolder(home.path()));
