@@ -158,9 +158,12 @@ int main(int argc, char *argv[])
             stall = std::max(stall, so.second);
         }
         const int listRows = rowWidgets(&page);
+        // The icon view builds its page at once (plain items), when it is on screen.
         page.slotIsShitu(true);
-        const auto icon = waitPage([&] { page.listView()->grid()->pager()->goToPage(5); });
-        stall = std::max(stall, icon.second);
+        probe.start();
+        page.flowView()->pager()->goToPage(5);
+        QCoreApplication::processEvents();
+        stall = std::max(stall, probe.stopMs());
         const int iconItems = page.flowView()->itemCount();
         out << QStringLiteral("%1 | %2 ms | %3 ms | %4 ms | %5 ms | %6 ms | %7/%8\n")
                    .arg(n)
