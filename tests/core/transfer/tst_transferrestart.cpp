@@ -213,7 +213,7 @@ private slots:
     {
         QByteArray content(24 * 1048576, Qt::Uninitialized);
         for (int i = 0; i < content.size(); ++i)
-            content[i] = char((i * 131) ^ (i >> 9));
+            content[i] = char((unsigned(i) * 131u) ^ (unsigned(i) >> 9));
         QString err;
         const QString fileid = m_server.uploadFile(m_token, kFolder, QStringLiteral("kill-down.bin"), content, 1, &err);
         QVERIFY2(!fileid.isEmpty(), qPrintable(err));
