@@ -26,50 +26,11 @@
 #include "context/vglobalparameter.h"
 #include "utils/vutils.h"
 
+#include "benchutil.h"
 #include "testhome.h"
 #include "testserver.h"
 
 namespace {
-
-qint64 rssKib()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
-// The longest gap between ticks of a 5 ms timer: how long the loop stalled.
-class StallMeter : public QObject
-{
-public:
-    StallMeter()
-    {
-        m_clock.start();
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.elapsed();
-            m_worst = qMax(m_worst, now - m_last - 5);
-            m_last = now;
-        });
-        m_timer.start();
-    }
-    void reset()
-    {
-        m_worst = 0;
-        m_last = m_clock.elapsed();
-    }
-    qint64 worst() const { return m_worst; }
-
-private:
-    QElapsedTimer m_clock;
-    QTimer m_timer;
-    qint64 m_last = 0;
-    qint64 m_worst = 0;
-};
 
 bool runPass(VBackupTask *task, double *seconds)
 {
@@ -142,10 +103,10 @@ int main(int argc, char **argv)
     task.setSchool(QStringLiteral("1001"));
     task.applyConfig(root, 60);
     task.switchOn(false);
-    StallMeter meter;
+    LagMeter meter;
 
     const qint64 rss0 = rssKib();
-    meter.reset();
+    meter.start();
     double first = 0;
     if (!runPass(&task, &first)) {
         std::printf("first pass failed: %s\n", qPrintable(task.lastError()));
@@ -153,30 +114,30 @@ int main(int argc, char **argv)
     }
     const qint64 rss1 = rssKib();
     std::printf("first full backup: %d downloads in %.2f s = %.0f files/s, stall %lld ms, RSS +%lld MiB\n",
-                task.passDownloads(), first, task.passDownloads() / first, meter.worst(), (rss1 - rss0) / 1024);
+                task.passDownloads(), first, task.passDownloads() / first, meter.max(), (rss1 - rss0) / 1024);
     const bool exact = VUtils::fileSha256(root + QStringLiteral("/bench/large.bin")) == TestServer::sha256Hex(large);
     std::printf("large file byte-exact: %s\n", exact ? "yes" : "NO");
 
-    meter.reset();
+    meter.start();
     double nochange = 0;
     runPass(&task, &nochange);
     std::printf("pass without change: %d request(s), %d downloads, %.3f s, stall %lld ms\n", task.passRequests(),
-                task.passDownloads(), nochange, meter.worst());
+                task.passDownloads(), nochange, meter.max());
 
     task.resetAnswer(true);
     task.switchOn(false);
-    meter.reset();
+    meter.start();
     double again = 0;
     runPass(&task, &again);
     std::printf("second full run over the copy: %d downloads, %d skipped in %.2f s, stall %lld ms\n",
-                task.passDownloads(), task.passSkipped(), again, meter.worst());
+                task.passDownloads(), task.passSkipped(), again, meter.max());
 
     // a new large file alone: a change pass (change log, one look-up, the
     // download) against curl fetching the same file from the same server
     QByteArray large2 = large;
     large2[0] = 'M';
     const QString large2Id = server.uploadFile(token, base, QStringLiteral("large2.bin"), large2);
-    meter.reset();
+    meter.start();
     double largeRun = 0;
     runPass(&task, &largeRun);
     const double engineMibs = largeMib / largeRun;
@@ -190,7 +151,7 @@ int main(int argc, char **argv)
     }
     const double curlSeconds = lt.elapsed() / 1000.0;
     std::printf("new large file: change pass %.2f s (%d requests, %d download) = %.1f MiB/s, stall %lld ms; curl %.1f MiB/s (%.0f %%)\n",
-                largeRun, task.passRequests(), task.passDownloads(), engineMibs, meter.worst(), largeMib / curlSeconds,
+                largeRun, task.passRequests(), task.passDownloads(), engineMibs, meter.max(), largeMib / curlSeconds,
                 100.0 * engineMibs / (largeMib / curlSeconds));
     task.shutdown();
     return exact ? 0 : 1;

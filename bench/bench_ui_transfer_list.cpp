@@ -2,8 +2,10 @@
 //   records [N]            N (10 000) records arriving at once: first row shown,
 //                          all listed, event-loop lag p99, RSS growth, admission
 //                          cost at 10 and at N rows, start-all over N rows
-//   files N KIB PAR...     N files of KIB KiB up and back down through the rows,
-//                          for each parallel count; files/s and SHA-256 checks
+//   files N KIB TOOL PAR...  N files of KIB KiB up and back down through the
+//                          rows, for each parallel count; files/s and SHA-256
+//                          checks, beside orvel-transfer's many-files mode (TOOL)
+//                          on other files of the same sizes in the same run
 //   big MIB TOOL           one MIB MiB file up and down through a row, and the
 //                          same with orvel-transfer (TOOL) in the same run
 //   stopall                stop-all of 5 + 5 running transfers, GUI stalls, and
@@ -31,6 +33,7 @@
 #include "context/vconfigs.h"
 #include "context/vglobalparameter.h"
 #include "records/m_config.h"
+#include "benchutil.h"
 #include "testhome.h"
 #include "testserver.h"
 #include "transfer/vglobalconnect.h"
@@ -43,58 +46,6 @@ namespace {
 const QString kFolder = QStringLiteral("/1001/sharedisk/");
 
 void out(const QString &s) { QTextStream(stdout) << s << Qt::endl; }
-
-qint64 rssKib()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
-// Lateness of a 5 ms timer: how long the GUI thread was busy.
-class LagMeter : public QObject
-{
-public:
-    LagMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(5);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.nsecsElapsed() / 1000000;
-            if (m_last >= 0)
-                m_lags << qMax<qint64>(0, now - m_last - 5);
-            m_last = now;
-        });
-    }
-    void start()
-    {
-        m_lags.clear();
-        m_last = -1;
-        m_clock.start();
-        m_timer.start();
-    }
-    void stop() { m_timer.stop(); }
-    qint64 p99() const { return percentile(0.99); }
-    qint64 max() const { return m_lags.isEmpty() ? 0 : *std::max_element(m_lags.begin(), m_lags.end()); }
-    qint64 percentile(double q) const
-    {
-        if (m_lags.isEmpty())
-            return 0;
-        QList<qint64> s = m_lags;
-        std::sort(s.begin(), s.end());
-        return s.at(qMin(s.size() - 1, int(q * s.size())));
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = -1;
-    QList<qint64> m_lags;
-};
 
 bool waitFor(const std::function<bool()> &cond, int ms)
 {
@@ -172,20 +123,51 @@ struct Env
     }
 };
 
+// Start then stop one row, rounds times over the first ten rows (on screen,
+// so their widgets follow every change): microseconds a round.
+double admissionCost(VTransferTaskList *list)
+{
+    QElapsedTimer t;
+    t.start();
+    const int rounds = 2000;
+    for (int i = 0; i < rounds; ++i) {
+        VTransferTask *task = list->at(i % 10);
+        task->start();
+        task->stop();
+    }
+    const double us = t.nsecsElapsed() / 1000.0 / rounds;
+    QCoreApplication::processEvents(); // the digest jobs' reports
+    return us;
+}
+
 int benchRecords(int n)
 {
     Env env;
     if (!env.up(false))
         return 1;
     M_config::instance()->Normal_isContinue = false;
+    M_config::instance()->Transfer_threadcount_upload = 2;
     auto *page = new VChuanshuliebiao(nullptr, env.store);
     page->resize(1000, 640);
     page->show();
     emit VGlobalConnect::instance()->signalStopUpload(); // the rows wait for the user
     QCoreApplication::processEvents();
-    QList<M_db_file> list;
-    for (int i = 0; i < n; ++i)
-        list << uploadRecord(env.dir.filePath(QStringLiteral("absent/file-%1.docx").arg(i)));
+    VTransferTaskList *l = page->upTab()->list();
+    auto records = [&](int count, const QString &prefix) {
+        QList<M_db_file> list;
+        for (int i = 0; i < count; ++i)
+            list << uploadRecord(env.dir.filePath(QStringLiteral("absent/%1-%2.docx").arg(prefix).arg(i)));
+        return list;
+    };
+
+    // Admission at 10 rows: the same page, rows and widgets as below.
+    emit VGlobalConnect::instance()->signalDbselfAddFiles(records(10, QStringLiteral("few")), 0, true);
+    waitFor([&] { return page->upTab()->rowCount() == 10; }, 60000);
+    const double atTen = admissionCost(l);
+    l->cancelAll();
+    waitFor([&] { return page->upTab()->totalCount() == 0 && page->upTab()->rowCount() == 0; }, 60000);
+
+    const QList<M_db_file> list = records(n, QStringLiteral("file"));
     const qint64 rss0 = rssKib();
     LagMeter lag;
     lag.start();
@@ -207,33 +189,17 @@ int benchRecords(int n)
             .arg(lag.p99()).arg(lag.max()).arg(page->upTab()->rowCount()));
     out(QStringLiteral("RSS growth %1 MiB (ref <= 100)").arg((rss1 - rss0) / 1024.0, 0, 'f', 1));
 
-    // Admission: start then stop one row, at n rows and at 10 rows.
-    VTransferTaskList *l = page->upTab()->list();
-    auto admission = [&](VTransferTaskList *list) {
-        QElapsedTimer t;
-        t.start();
-        const int rounds = 2000;
-        for (int i = 0; i < rounds; ++i) {
-            VTransferTask *task = list->at(i % 10);
-            task->start();
-            task->stop();
-        }
-        return t.nsecsElapsed() / 1000.0 / rounds;
-    };
-    const double atMany = admission(l);
-    VTransferTaskList small(VTransferTaskList::Upload, nullptr);
-    QList<M_db_file> ten;
-    for (int i = 0; i < 10; ++i) {
-        M_db_file r = list.at(i);
-        r.id = 900000000 + i;
-        ten << r;
-    }
-    small.addRecords(ten);
-    const double atTen = admission(&small);
+    const double atMany = admissionCost(l);
     out(QStringLiteral("admit + stop one row: %1 us at %2 rows, %3 us at 10 rows (ref: the same)")
             .arg(atMany, 0, 'f', 1).arg(n).arg(atTen, 0, 'f', 1));
 
-    M_config::instance()->Transfer_threadcount_upload = 2;
+    // Admission with every row queued: the queue's own bookkeeping.
+    l->startAll();
+    const double queued = admissionCost(l);
+    l->stopAll();
+    waitFor([&] { return l->countActive() == 0; }, 30000);
+    out(QStringLiteral("admit + stop one row with %1 rows waiting: %2 us").arg(n).arg(queued, 0, 'f', 1));
+
     QElapsedTimer s;
     s.start();
     l->startAll();
@@ -245,8 +211,16 @@ int benchRecords(int n)
     return 0;
 }
 
+QString field(const QByteArray &text, const QString &name)
+{
+    for (const QByteArray &line : text.split('\n'))
+        if (line.startsWith(name.toLatin1() + ' '))
+            return QString::fromUtf8(line.mid(name.size() + 1)).trimmed();
+    return QString();
+}
+
 // N files of KIB KiB up through the rows, then down again, per parallel count.
-int benchFiles(int n, int kib, const QList<int> &parallels)
+int benchFiles(int n, int kib, const QString &tool, const QList<int> &parallels)
 {
     Env env;
     if (!env.up(true))
@@ -330,6 +304,36 @@ int benchFiles(int n, int kib, const QList<int> &parallels)
                 .arg(n).arg(kib).arg(par).arg(downSec, 0, 'f', 2).arg(downRate, 0, 'f', 1)
                 .arg(page->downTab()->totalCount()).arg(badDown));
         page->downTab()->list()->cancelAll();
+
+        // The reference: the same number and sizes of other files (no instant
+        // upload) through orvel-transfer's many-files mode, rows without widgets.
+        const QString toolDir = env.dir.filePath(QStringLiteral("tool-%1").arg(round));
+        QDir().mkpath(toolDir);
+        for (int i = 0; i < n; ++i) {
+            QFile f(toolDir + QStringLiteral("/t%1.bin").arg(i));
+            f.open(QIODevice::WriteOnly);
+            f.write(randomBytes(qint64(kib) * 1024, quint32(round * 100000 + 50000 + i)));
+        }
+        const QString toolFolder = kFolder + folder + QStringLiteral("-tool/");
+        const QStringList common{QStringLiteral("--server"), env.server->rootUrl(), QStringLiteral("--user"),
+                                 QStringLiteral("demo"), QStringLiteral("--password"), QStringLiteral("demo123"),
+                                 QStringLiteral("--parallel"), QString::number(par)};
+        auto runTool = [&](const QStringList &args) {
+            QProcess p;
+            p.start(tool, args + common);
+            p.waitForFinished(-1);
+            const QByteArray o = p.readAllStandardOutput();
+            return qMakePair(field(o, QStringLiteral("files_per_s")).toDouble(), field(o, QStringLiteral("done")));
+        };
+        const auto toolUp = runTool({QStringLiteral("many-upload"), QStringLiteral("--dir"), toolDir,
+                                     QStringLiteral("--to"), toolFolder});
+        const auto toolDown = runTool({QStringLiteral("many-download"), QStringLiteral("--from"), toolFolder,
+                                       QStringLiteral("--out"), env.dir.filePath(QStringLiteral("tool-back-%1").arg(round))});
+        out(QStringLiteral("  orvel-transfer many-files, %1 parallel: upload %2 files/s (done %3), download %4 files/s "
+                           "(done %5); rows at %6 % and %7 %")
+                .arg(par).arg(toolUp.first, 0, 'f', 1).arg(toolUp.second).arg(toolDown.first, 0, 'f', 1)
+                .arg(toolDown.second).arg(toolUp.first > 0 ? 100.0 * upRate / toolUp.first : 0.0, 0, 'f', 0)
+                .arg(toolDown.first > 0 ? 100.0 * downRate / toolDown.first : 0.0, 0, 'f', 0));
         if (par == 1) {
             rate1up = upRate;
             rate1down = downRate;
@@ -340,14 +344,6 @@ int benchFiles(int n, int kib, const QList<int> &parallels)
     }
     delete page;
     return 0;
-}
-
-QString field(const QByteArray &text, const QString &name)
-{
-    for (const QByteArray &line : text.split('\n'))
-        if (line.startsWith(name.toLatin1() + ' '))
-            return QString::fromUtf8(line.mid(name.size() + 1)).trimmed();
-    return QString();
 }
 
 int benchBig(int mib, const QString &tool)
@@ -488,16 +484,17 @@ int main(int argc, char **argv)
         return benchRecords(args.value(1, QStringLiteral("10000")).toInt());
     if (cmd == QLatin1String("files")) {
         QList<int> par;
-        for (const QString &a : args.mid(3))
+        for (const QString &a : args.mid(4))
             par << a.toInt();
         if (par.isEmpty())
             par = {1, 5};
-        return benchFiles(args.value(1, QStringLiteral("2000")).toInt(), args.value(2, QStringLiteral("4")).toInt(), par);
+        return benchFiles(args.value(1, QStringLiteral("2000")).toInt(), args.value(2, QStringLiteral("4")).toInt(),
+                          args.value(3), par);
     }
     if (cmd == QLatin1String("big"))
         return benchBig(args.value(1, QStringLiteral("1024")).toInt(), args.value(2));
     if (cmd == QLatin1String("stopall"))
         return benchStopAll();
-    out(QStringLiteral("usage: bench_ui_transfer_list records [N] | files N KIB PAR... | big MIB ORVEL_TRANSFER | stopall"));
+    out(QStringLiteral("usage: bench_ui_transfer_list records [N] | files N KIB ORVEL_TRANSFER PAR... | big MIB ORVEL_TRANSFER | stopall"));
     return 2;
 }

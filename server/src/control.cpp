@@ -76,10 +76,13 @@ QJsonObject RequestLog::count(const std::string &prefix)
         ++total;
         const QString k = QString::number(e.port);
         byPort[k] = byPort.value(k).toInt() + 1;
-        recent.append(QJsonObject{{"port", e.port},
-                                  {"method", QString::fromStdString(e.method)},
-                                  {"path", QString::fromStdString(e.path)},
-                                  {"status", e.status}});
+        QJsonObject o{{"port", e.port},
+                      {"method", QString::fromStdString(e.method)},
+                      {"path", QString::fromStdString(e.path)},
+                      {"status", e.status}};
+        if (!e.range.empty())
+            o.insert("range", QString::fromStdString(e.range));
+        recent.append(o);
     }
     while (recent.size() > 200)
         recent.removeFirst();

@@ -41,6 +41,7 @@ public:
         std::string method;
         std::string path;
         int status;
+        std::string range; // the Range header, when one was sent
     };
     void add(Entry e);
     QJsonObject count(const std::string &prefix);

@@ -255,7 +255,8 @@ int HttpServer::start(const std::string &host, int port)
     s.set_logger([idx](const httplib::Request &req, const httplib::Response &res) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t_start).count();
         const size_t bytes = res.content_provider_ ? res.content_length_ : res.body.size();
-        svc().requests.add({svc().portOf(idx), req.method, normalisePath(req.path), res.status});
+        svc().requests.add({svc().portOf(idx), req.method, normalisePath(req.path), res.status,
+                             req.get_header_value("Range")});
         if (!svc().cfg.quiet) {
             // The path only: queries may carry tokens ("tk=").
             std::fprintf(stderr, "%s %s [%d] %d %zu %lldms\n", req.method.c_str(), req.path.c_str(),

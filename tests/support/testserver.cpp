@@ -397,6 +397,16 @@ int TestServer::requestCount(const QString &pathPrefix, quint16 port) const
     return r.json.value("byport").toObject().value(QString::number(port)).toInt();
 }
 
+QStringList TestServer::requestRanges(const QString &pathPrefix) const
+{
+    const Reply r = request(QStringLiteral("GET"), m_root + QStringLiteral("__control/requests?path=")
+                                                   + QString::fromUtf8(QUrl::toPercentEncoding(pathPrefix)));
+    QStringList out;
+    for (const QJsonValue &v : r.json.value("recent").toArray())
+        out << v.toObject().value("range").toString();
+    return out;
+}
+
 QString TestServer::encryptPassword(const QString &plain)
 {
     static const unsigned char key[] = "q7#mz2&kw9!rx4$t";

@@ -125,6 +125,9 @@ public:
     bool clearFaults() const;
     QJsonObject stat(const QString &serverPath) const;
     int requestCount(const QString &pathPrefix, quint16 port = 0) const;
+    // The Range headers of the latest requests under the prefix, oldest first
+    // (an empty string for a request without one).
+    QStringList requestRanges(const QString &pathPrefix) const;
 
     // HTTP helpers.
     Reply request(const QString &method, const QString &url, const QByteArray &body = QByteArray(),

@@ -22,6 +22,7 @@
 #include "context/vglobalparameter.h"
 #include "records/m_config.h"
 #include "testhome.h"
+#include "apirunner.h"
 #include "testserver.h"
 #include "transfer/vglobalconnect.h"
 #include "transfer/vglobalqueue.h"
@@ -88,11 +89,9 @@ private slots:
     {
         uiTestSetup();
         QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
-        VGlobalParameter::instance()->setServerRoot(m_server.rootUrl());
         QString err;
-        const QString token = m_server.signIn(QStringLiteral("demo"), QStringLiteral("demo123"), 0, &err);
+        const QString token = signInClient(m_server, &err);
         QVERIFY2(!token.isEmpty(), qPrintable(err));
-        Api::instance()->setToken(token);
         VTransferThrottle::followConfig(); // once: later workers leave the limits to the test
         VTransferThrottle::upload()->setLimit(0);
         m_store = new db_self(m_dir.filePath(QStringLiteral("user")));

@@ -35,28 +35,8 @@ QString VDownloadTask::stateText() const { return stateText(status(), m_file.err
 
 QString VDownloadTask::stateText(int status, const QString &error)
 {
-    switch (status) {
-    case Stopped:
-        return QStringLiteral("暂停");
-    case Waiting:
-        return QStringLiteral("等待下载");
-    case Preparing:
-        return QStringLiteral("下载请求中");
-    case Downloading:
-        return QStringLiteral("下载中");
-    case Stopping:
-        return QStringLiteral("暂停中");
-    case Done:
-        return QStringLiteral("下载完成");
-    case Failed:
-        return QStringLiteral("下载出错 <font color=red>%1</font>").arg(error.toHtmlEscaped());
-    default:
-        return QString();
-    }
+    return VTransferTask::stateText(false, status, error);
 }
-
-void VDownloadTask::queueAdd() { VGlobalQueue::instance()->addDownload(m_file.id); }
-void VDownloadTask::queueRemove() { VGlobalQueue::instance()->removeDownload(m_file.id); }
 
 void VDownloadTask::stopWorker()
 {
@@ -87,10 +67,7 @@ void VDownloadTask::workerFinished(QObject *worker)
 void VDownloadTask::begin()
 {
     const int gen = generation();
-    auto *req = new VUrlRequest;
-    connect(req, QOverload<const QJsonObject &>::of(&VUrlRequest::signalResult), this,
-            [this, gen](const QJsonObject &r) { onLinkReply(gen, r); }, Qt::QueuedConnection);
-    Api::instance()->startApi(req, Api::act_GetDownLoadLink, QJsonObject(), false);
+    ask(Api::act_GetDownLoadLink, QJsonObject(), [this, gen](const QJsonObject &r) { onLinkReply(gen, r); });
 }
 
 void VDownloadTask::onLinkReply(int gen, const QJsonObject &reply)
@@ -117,21 +94,10 @@ void VDownloadTask::onLinkReply(int gen, const QJsonObject &reply)
     w->setSuffixId(m_file.fileid);
     w->setAutoRename(true);
     setStatus(Downloading);
-    const qint64 partial = QFileInfo(tempPath()).size();
-    m_progress.report(partial, m_file.filesize, QDateTime::currentMSecsSinceEpoch());
-    connect(w, &VDownloadFile::signalDownloadProcess, this, [this, gen](qint64 done, qint64 total) {
-        if (!current(gen, Downloading))
-            return;
-        m_progress.report(done, total, QDateTime::currentMSecsSinceEpoch());
-        m_file.donesize = done;
-        emit signalProgress(done, total);
-    });
+    reportProgress(QFileInfo(tempPath()).size(), m_file.filesize);
+    followWorker(w, &VDownloadFile::signalDownloadProcess, &VDownloadFile::signalReplyError);
     connect(w, &VDownloadFile::signalReplyFinished, this, [this, gen, w](const QString &path) {
         finish(gen, path.isEmpty() ? w->finalPath() : path);
-    });
-    connect(w, &VDownloadFile::signalReplyError, this, [this, gen](const QString &message) {
-        if (current(gen, Downloading))
-            fail(message);
     });
     runWorker(w, [w] { w->run(); });
 }
@@ -147,8 +113,7 @@ void VDownloadTask::finish(int gen, const QString &path)
     m_file.localpath = finalPath;
     m_file.filename = QFileInfo(finalPath).fileName();
     m_file.filesize = QFileInfo(finalPath).size();
-    m_file.donesize = m_file.filesize;
-    m_progress.report(m_file.filesize, m_file.filesize, QDateTime::currentMSecsSinceEpoch());
+    reportProgress(m_file.filesize, m_file.filesize);
     if (store())
         store()->setDone(m_file.id, m_file.filename, m_file.localpath);
     markDone();

@@ -23,8 +23,6 @@ public:
     static QString stateText(int status, const QString &error);
 
 protected:
-    void queueAdd() override;
-    void queueRemove() override;
     void begin() override;
     void stopWorker() override;
     void prepareCancel() override;

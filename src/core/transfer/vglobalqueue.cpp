@@ -36,84 +36,112 @@ int VGlobalQueue::downloadLimit()
     return n < 1 ? kDefaultDownloadLimit : n;
 }
 
-void VGlobalQueue::addDownload(int id)
+void VIdQueue::append(int id)
 {
-    if (m_downWork.contains(id) || m_downWait.contains(id))
+    if (m_pos.contains(id))
         return;
-    if (m_downWork.size() < downloadLimit()) {
-        m_downWork.append(id);
-        emit VGlobalConnect::instance()->signalStartDownload(id);
-    } else {
-        m_downWait.append(id);
-    }
+    m_pos.insert(id, m_ids.insert(m_ids.end(), id));
 }
 
-void VGlobalQueue::addUpload(int id)
+bool VIdQueue::remove(int id)
 {
-    if (m_upWork.contains(id) || m_upWait.contains(id))
-        return;
-    if (m_upWork.size() < uploadLimit()) {
-        m_upWork.append(id);
-        emit VGlobalConnect::instance()->signalStartUpload(id);
-    } else {
-        m_upWait.append(id);
-    }
-}
-
-bool VGlobalQueue::removeFrom(QList<int> &wait, QList<int> &work, int id)
-{
-    if (wait.removeAll(id) > 0)
+    const auto it = m_pos.find(id);
+    if (it == m_pos.end())
         return false;
-    return work.removeAll(id) > 0;
+    m_ids.erase(it.value());
+    m_pos.erase(it);
+    return true;
 }
 
-void VGlobalQueue::removeDownload(int id)
+int VIdQueue::takeFirst()
 {
-    if (removeFrom(m_downWait, m_downWork, id) && m_downWork.size() < downloadLimit()
-        && !m_downWait.isEmpty()) {
-        const int next = m_downWait.takeFirst();
-        m_downWork.append(next);
-        emit VGlobalConnect::instance()->signalStartDownload(next);
+    const int id = m_ids.front();
+    m_ids.pop_front();
+    m_pos.remove(id);
+    return id;
+}
+
+void VIdQueue::clear()
+{
+    m_ids.clear();
+    m_pos.clear();
+}
+
+int VGlobalQueue::limitOf(const Lane &lane) { return lane.upload ? uploadLimit() : downloadLimit(); }
+
+void VGlobalQueue::announce(const Lane &lane, int id)
+{
+    if (lane.upload)
+        emit VGlobalConnect::instance()->signalStartUpload(id);
+    else
+        emit VGlobalConnect::instance()->signalStartDownload(id);
+}
+
+void VGlobalQueue::add(Lane &lane, int id)
+{
+    if (lane.work.contains(id) || lane.wait.contains(id))
+        return;
+    if (lane.work.size() < limitOf(lane)) {
+        lane.work.append(id);
+        announce(lane, id);
+    } else {
+        lane.wait.append(id);
     }
 }
 
-void VGlobalQueue::removeUpload(int id)
+void VGlobalQueue::remove(Lane &lane, int id)
 {
-    if (removeFrom(m_upWait, m_upWork, id) && m_upWork.size() < uploadLimit() && !m_upWait.isEmpty()) {
-        const int next = m_upWait.takeFirst();
-        m_upWork.append(next);
+    // A waiting id frees no slot.
+    if (lane.wait.remove(id) || !lane.work.remove(id))
+        return;
+    if (lane.work.size() < limitOf(lane) && !lane.wait.isEmpty()) {
+        const int next = lane.wait.takeFirst();
+        lane.work.append(next);
         qCDebug(lcQueue) << "开始任务" << next;
-        emit VGlobalConnect::instance()->signalStartUpload(next);
+        announce(lane, next);
     }
 }
+
+void VGlobalQueue::fill(Lane &lane)
+{
+    const int limit = limitOf(lane);
+    while (lane.work.size() < limit && !lane.wait.isEmpty()) {
+        const int next = lane.wait.takeFirst();
+        lane.work.append(next);
+        qCDebug(lcQueue) << "发送" << next;
+        announce(lane, next);
+    }
+}
+
+void VGlobalQueue::addDownload(int id) { add(m_down, id); }
+void VGlobalQueue::addUpload(int id) { add(m_up, id); }
+void VGlobalQueue::removeDownload(int id) { remove(m_down, id); }
+void VGlobalQueue::removeUpload(int id) { remove(m_up, id); }
 
 void VGlobalQueue::clearDownloads()
 {
-    m_downWait.clear();
-    m_downWork.clear();
+    m_down.wait.clear();
+    m_down.work.clear();
 }
 
 void VGlobalQueue::clearUploads()
 {
-    m_upWait.clear();
-    m_upWork.clear();
+    m_up.wait.clear();
+    m_up.work.clear();
 }
 
 void VGlobalQueue::clearWaiting()
 {
-    m_downWait.clear();
-    m_upWait.clear();
+    m_down.wait.clear();
+    m_up.wait.clear();
 }
 
 bool VGlobalQueue::hasTasks() const
 {
-    return !m_downWait.isEmpty() || !m_downWork.isEmpty() || !m_upWait.isEmpty() || !m_upWork.isEmpty();
+    return !m_down.wait.isEmpty() || !m_down.work.isEmpty() || !m_up.wait.isEmpty() || !m_up.work.isEmpty();
 }
 
-bool VGlobalQueue::hasRunningTransfers() const
-{
-    return !m_downWork.isEmpty() || !m_upWork.isEmpty();
-}
+bool VGlobalQueue::hasRunningTransfers() const { return !m_down.work.isEmpty() || !m_up.work.isEmpty(); }
 
 void VGlobalQueue::addBak(const QString &owner, const QString &uuid)
 {
@@ -183,20 +211,9 @@ void VGlobalQueue::unmarkBakDelete(const QString &entry)
 
 void VGlobalQueue::slotChange_config()
 {
-    const int down = downloadLimit();
-    const int up = uploadLimit();
-    qCDebug(lcQueue) << "变更线程数" << "下载数" << down << m_downWork.size() << "等待" << m_downWait.size()
-                     << "上传数" << up << m_upWork.size() << "等待" << m_upWait.size();
-    while (m_downWork.size() < down && !m_downWait.isEmpty()) {
-        const int next = m_downWait.takeFirst();
-        m_downWork.append(next);
-        qCDebug(lcQueue) << "发送" << next;
-        emit VGlobalConnect::instance()->signalStartDownload(next);
-    }
-    while (m_upWork.size() < up && !m_upWait.isEmpty()) {
-        const int next = m_upWait.takeFirst();
-        m_upWork.append(next);
-        qCDebug(lcQueue) << "发送" << next;
-        emit VGlobalConnect::instance()->signalStartUpload(next);
-    }
+    qCDebug(lcQueue) << "变更线程数" << "下载数" << downloadLimit() << m_down.work.size() << "等待"
+                     << m_down.wait.size() << "上传数" << uploadLimit() << m_up.work.size() << "等待"
+                     << m_up.wait.size();
+    fill(m_down);
+    fill(m_up);
 }

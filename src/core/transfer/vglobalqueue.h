@@ -1,8 +1,30 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <list>
+
+// Transfer ids in arrival order: membership, removal and taking the first
+// cost the same however many wait (thousands of rows may be queued at once).
+class VIdQueue
+{
+public:
+    bool contains(int id) const { return m_pos.contains(id); }
+    int size() const { return m_pos.size(); }
+    bool isEmpty() const { return m_pos.isEmpty(); }
+    // Appends id unless it is already queued.
+    void append(int id);
+    bool remove(int id);
+    int takeFirst();
+    void clear();
+    QList<int> toList() const { return QList<int>(m_ids.begin(), m_ids.end()); }
+
+private:
+    std::list<int> m_ids;
+    QHash<int, std::list<int>::iterator> m_pos;
+};
 
 // Decides which transfers may run now. Per kind it keeps a waiting list and a
 // working list (transfer-log ids for uploads and downloads, "owner|uuid"
@@ -47,10 +69,10 @@ public:
     static int uploadLimit();
     static int downloadLimit();
 
-    QList<int> downloadWaiting() const { return m_downWait; }
-    QList<int> downloadWorking() const { return m_downWork; }
-    QList<int> uploadWaiting() const { return m_upWait; }
-    QList<int> uploadWorking() const { return m_upWork; }
+    QList<int> downloadWaiting() const { return m_down.wait.toList(); }
+    QList<int> downloadWorking() const { return m_down.work.toList(); }
+    QList<int> uploadWaiting() const { return m_up.wait.toList(); }
+    QList<int> uploadWorking() const { return m_up.work.toList(); }
     QStringList bakWaiting() const { return m_bakWait; }
     QStringList bakWorking() const { return m_bakWork; }
 
@@ -59,13 +81,22 @@ public slots:
 
 private:
     explicit VGlobalQueue(QObject *parent = nullptr);
-    // Removes id from a kind's lists; true when it freed a working slot.
-    static bool removeFrom(QList<int> &wait, QList<int> &work, int id);
 
-    QList<int> m_downWait;
-    QList<int> m_downWork;
-    QList<int> m_upWait;
-    QList<int> m_upWork;
+    // The waiting and working ids of one kind.
+    struct Lane {
+        bool upload;
+        VIdQueue wait;
+        VIdQueue work;
+    };
+    static int limitOf(const Lane &lane);
+    void announce(const Lane &lane, int id);
+    void add(Lane &lane, int id);
+    void remove(Lane &lane, int id);
+    // Admits waiting ids while the lane is below its limit.
+    void fill(Lane &lane);
+
+    Lane m_down{false, {}, {}};
+    Lane m_up{true, {}, {}};
     QStringList m_bakWait;
     QStringList m_bakWork;
     QStringList m_bakDeleteMarks;

@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include "DB/db_self.h"
+#include "transfer/vglobalqueue.h"
 
 Q_LOGGING_CATEGORY(lcTask, "orvel.transfer.task")
 
@@ -76,10 +77,43 @@ void VTransferTask::setError(const QString &message)
     m_file.error = message;
 }
 
+QString VTransferTask::stateText(bool upload, int status, const QString &error)
+{
+    const QString verb = upload ? QStringLiteral("上传") : QStringLiteral("下载");
+    switch (status) {
+    case Stopped:
+        return QStringLiteral("暂停");
+    case Waiting:
+        return QStringLiteral("等待") + verb;
+    case Preparing:
+        return verb + QStringLiteral("请求中");
+    case Uploading:
+    case Downloading:
+        return verb + QStringLiteral("中");
+    case Stopping:
+        return QStringLiteral("暂停中");
+    case Done:
+        return verb + QStringLiteral("完成");
+    case Failed:
+        return verb + QStringLiteral("出错 <font color=red>%1</font>").arg(error.toHtmlEscaped());
+    default:
+        return QString();
+    }
+}
+
+void VTransferTask::reportProgress(qint64 done, qint64 total)
+{
+    m_progress.report(done, total, QDateTime::currentMSecsSinceEpoch());
+    m_file.donesize = done;
+}
+
 void VTransferTask::enterQueue()
 {
     m_inQueue = true;
-    queueAdd();
+    if (m_file.type == 1)
+        VGlobalQueue::instance()->addDownload(m_file.id);
+    else
+        VGlobalQueue::instance()->addUpload(m_file.id);
 }
 
 void VTransferTask::leaveQueue()
@@ -89,7 +123,10 @@ void VTransferTask::leaveQueue()
     if (!m_inQueue)
         return;
     m_inQueue = false;
-    queueRemove();
+    if (m_file.type == 1)
+        VGlobalQueue::instance()->removeDownload(m_file.id);
+    else
+        VGlobalQueue::instance()->removeUpload(m_file.id);
 }
 
 void VTransferTask::runWorker(QObject *worker, std::function<void()> body)

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QDateTime>
+#include <QJsonObject>
 #include <QObject>
 #include <functional>
+
+#include "Api/api.h"
+#include "request/vurlrequest.h"
 
 #include "records/m_db_file.h"
 #include "transfer/vtransferprogress.h"
@@ -63,6 +68,7 @@ public:
     // The row's state label ("上传中", "下载出错<font …>message</font>", …);
     // the message is escaped, it may come from the server.
     virtual QString stateText() const = 0;
+    static QString stateText(bool upload, int status, const QString &error);
     // The local file a finished row opens.
     QString localPath() const { return m_file.localpath; }
 
@@ -84,8 +90,6 @@ protected:
     void setStatus(int status);
     void setError(const QString &message);
     // Takes or gives back the queue slot (the kind decides which queue).
-    virtual void queueAdd() = 0;
-    virtual void queueRemove() = 0;
     void enterQueue();
     void leaveQueue();
     // Moves worker to a new thread and runs body() there. The thread quits
@@ -95,6 +99,17 @@ protected:
     // either is deleted, also when the task is gone by then.
     void runWorker(QObject *worker, std::function<void()> body);
     void workerEnded(int generation);
+    // Follows a worker of the current run: its progress while the run is
+    // running, its error as the run's failure (one reported after a stop
+    // request is the stop's own doing and ignored).
+    template <typename Worker, typename ProgressSignal, typename ErrorSignal>
+    void followWorker(Worker *worker, ProgressSignal progress, ErrorSignal error);
+    // Sends one dispatcher request whose reply reaches fn on this task's
+    // thread (upserver: to that upload server instead of the service).
+    template <typename Fn>
+    void ask(Api::apis api, const QJsonObject &params, Fn fn, const QString &upserver = QString());
+    // The progress of the run, as a row shows it.
+    void reportProgress(qint64 done, qint64 total);
     int nextGeneration() { return ++m_generation; }
     void saveRecord();
     db_self *store() const { return m_store; }
@@ -131,3 +146,31 @@ protected:
     QObject *m_worker = nullptr; // lives until its thread has ended
     VTransferProgress m_progress;
 };
+
+template <typename Worker, typename ProgressSignal, typename ErrorSignal>
+void VTransferTask::followWorker(Worker *worker, ProgressSignal progress, ErrorSignal error)
+{
+    const int gen = m_generation;
+    connect(worker, progress, this, [this, gen](qint64 done, qint64 total) {
+        if (current(gen, runningStatus())) {
+            reportProgress(done, total);
+            emit signalProgress(done, total);
+        }
+    });
+    connect(worker, error, this, [this, gen](const QString &message) {
+        if (current(gen, runningStatus()))
+            fail(message);
+    });
+}
+
+template <typename Fn>
+void VTransferTask::ask(Api::apis api, const QJsonObject &params, Fn fn, const QString &upserver)
+{
+    auto *req = new VUrlRequest;
+    QObject::connect(req, QOverload<const QJsonObject &>::of(&VUrlRequest::signalResult), this, fn,
+                     Qt::QueuedConnection);
+    if (upserver.isEmpty())
+        Api::instance()->startApi(req, api, params, false);
+    else
+        Api::instance()->startApi(req, api, upserver, params, false);
+}

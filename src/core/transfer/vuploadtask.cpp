@@ -17,19 +17,6 @@ Q_LOGGING_CATEGORY(lcUpTask, "orvel.transfer.uptask")
 
 namespace {
 
-// Sends one dispatcher request whose reply reaches fn on the receiver's thread.
-template <typename Fn>
-void ask(QObject *receiver, Api::apis api, const QJsonObject &params, Fn fn, const QString &upserver = QString())
-{
-    auto *req = new VUrlRequest;
-    QObject::connect(req, QOverload<const QJsonObject &>::of(&VUrlRequest::signalResult), receiver, fn,
-                     Qt::QueuedConnection);
-    if (upserver.isEmpty())
-        Api::instance()->startApi(req, api, params, false);
-    else
-        Api::instance()->startApi(req, api, upserver, params, false);
-}
-
 QJsonValue payload(const QJsonObject &reply)
 {
     const QJsonValue data = Api::getData(reply);
@@ -56,30 +43,10 @@ QString VUploadTask::stateText() const { return stateText(status(), m_file.error
 
 QString VUploadTask::stateText(int status, const QString &error, int digestPercent)
 {
-    switch (status) {
-    case Stopped:
-        return QStringLiteral("暂停");
-    case Waiting:
-        return QStringLiteral("等待上传");
-    case Preparing:
-        if (digestPercent >= 0)
-            return QStringLiteral("本地文件读取中...%1%").arg(digestPercent);
-        return QStringLiteral("上传请求中");
-    case Uploading:
-        return QStringLiteral("上传中");
-    case Stopping:
-        return QStringLiteral("暂停中");
-    case Done:
-        return QStringLiteral("上传完成");
-    case Failed:
-        return QStringLiteral("上传出错 <font color=red>%1</font>").arg(error.toHtmlEscaped());
-    default:
-        return QString();
-    }
+    if (status == Preparing && digestPercent >= 0)
+        return QStringLiteral("本地文件读取中...%1%").arg(digestPercent);
+    return VTransferTask::stateText(true, status, error);
 }
-
-void VUploadTask::queueAdd() { VGlobalQueue::instance()->addUpload(m_file.id); }
-void VUploadTask::queueRemove() { VGlobalQueue::instance()->removeUpload(m_file.id); }
 
 void VUploadTask::cancelPreparation()
 {
@@ -129,7 +96,7 @@ void VUploadTask::onDigest(int gen, const QString &digest, const QString &error,
     if (!m_file.evtid.isEmpty()) {
         if (m_file.md5 == digest) {
             // The registration is still valid: where does its event stand?
-            ask(this, Api::act_GetActStatus, Api::params_act_GetActStatus({m_file.evtid}),
+            ask(Api::act_GetActStatus, Api::params_act_GetActStatus({m_file.evtid}),
                 [this, gen](const QJsonObject &r) { onStatusReply(gen, r); });
             return;
         }
@@ -206,7 +173,7 @@ void VUploadTask::requestLink()
 {
     const int gen = generation();
     m_awaitingChoice = false;
-    ask(this, Api::act_GetUploadLink,
+    ask(Api::act_GetUploadLink,
         Api::params_act_GetUploadLink(m_file.serverpath, m_file.filename, m_file.filesize, int(m_file.uptype)),
         [this, gen](const QJsonObject &r) { onLinkReply(gen, r); });
 }
@@ -230,7 +197,7 @@ void VUploadTask::onLinkReply(int gen, const QJsonObject &reply)
         if (!name.isEmpty())
             m_file.filename = name;
         saveRecord();
-        ask(this, Api::file_ChkMD5, Api::params_file_ChkMD5(m_file.evtid, m_file.md5),
+        ask(Api::file_ChkMD5, Api::params_file_ChkMD5(m_file.evtid, m_file.md5),
             [this, gen](const QJsonObject &r) { onChkMd5Reply(gen, r); }, m_file.upserver);
         return;
     }
@@ -303,24 +270,11 @@ void VUploadTask::startWorker()
         return;
     }
     const qint64 size = QFileInfo(m_file.localpath).size();
-    const qint64 start = qMin(size, qint64(m_file.block) * w->blocksize());
-    m_progress.report(start, size, QDateTime::currentMSecsSinceEpoch());
-    m_file.donesize = start;
+    reportProgress(qMin(size, qint64(m_file.block) * w->blocksize()), size);
     setStatus(Uploading);
     const int gen = generation();
-    connect(w, &VUploadFile::signalUploadProcess, this, [this, gen](qint64 done, qint64 total) {
-        if (!current(gen, Uploading))
-            return;
-        m_progress.report(done, total, QDateTime::currentMSecsSinceEpoch());
-        m_file.donesize = done;
-        emit signalProgress(done, total);
-    });
+    followWorker(w, &VUploadFile::signalUploadProcess, &VUploadFile::signalReplyError);
     connect(w, &VUploadFile::signalReplyFinished, this, [this, gen](int block) { onWorkerBlock(gen, block); });
-    connect(w, &VUploadFile::signalReplyError, this, [this, gen](const QString &message) {
-        // A failure reported after a stop request is the stop's own doing.
-        if (current(gen, Uploading))
-            fail(message);
-    });
     runWorker(w, [w] { w->run(); });
 }
 
@@ -344,8 +298,7 @@ void VUploadTask::finish(bool instant)
     if (m_removed || status() == Done)
         return;
     m_file.ismc = instant ? 1 : 0;
-    m_file.donesize = m_file.filesize;
-    m_progress.report(m_file.filesize, m_file.filesize, QDateTime::currentMSecsSinceEpoch());
+    reportProgress(m_file.filesize, m_file.filesize);
     if (store())
         store()->setDoneMc(m_file.id, m_file.ismc);
     markDone();

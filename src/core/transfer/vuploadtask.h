@@ -40,8 +40,6 @@ signals:
     void signalDigestProgress(int percent);
 
 protected:
-    void queueAdd() override;
-    void queueRemove() override;
     void begin() override;
     void stopWorker() override;
     void cancelPreparation() override;

@@ -1,13 +1,10 @@
 #include "chuanshuliebiao/vchuanshuliebiao_done_item.h"
 
 #include <QDateTime>
-#include <QDesktopServices>
-#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QToolButton>
-#include <QUrl>
 
 #include "chuanshuliebiao/vchuanshuliebiao_item.h"
 #include "transfer/vglobalconnect.h"
@@ -16,28 +13,11 @@
 VChuanshuliebiao_done_item::VChuanshuliebiao_done_item(const M_db_file &record, QWidget *parent)
     : QWidget(parent), m_file(record)
 {
-    setObjectName(QStringLiteral("transferRow"));
-    setAttribute(Qt::WA_StyledBackground, true);
-    setStyleSheet(QStringLiteral(
-        "QWidget#transferRow{background:#FFFFFF;border-bottom:1px solid #F0F0F0;}"
-        "QWidget#transferRow[selected=\"true\"]{background:#EAF4FD;}"
-        "QWidget#transferRow:hover{background:#F7FAFD;}"
-        "QWidget#transferRow[selected=\"true\"]:hover{background:#EAF4FD;}"
-        "QLabel{color:#303133;font-size:12px;background:transparent;}"
-        "QLabel#label{color:#909399;}"));
-    setFixedHeight(48);
-
-    label_icon = new QLabel(this);
-    label_icon->setObjectName(QStringLiteral("label_icon"));
-    label_icon->setFixedSize(24, 24);
-    label_icon->setPixmap(QPixmap(VChuanshuliebiao_item::iconFor(record.filename))
-                              .scaled(20, 20, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    label_file = new QLabel(this);
-    label_file->setObjectName(QStringLiteral("label_file"));
-    label_file->setTextFormat(Qt::PlainText);
-    label_file->setText(record.filename);
-    label_file->setToolTip(record.type == 1 ? record.localpath : record.serverpath + record.filename);
-    label_file->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    VChuanshuliebiao_item::dressRow(this, 48, QStringLiteral("QLabel#label{color:#909399;}"));
+    label_icon = VChuanshuliebiao_item::makeIcon(this, record.filename);
+    label_file = VChuanshuliebiao_item::makeName(this, record.filename,
+                                                 record.type == 1 ? record.localpath
+                                                                  : record.serverpath + record.filename);
     label = new QLabel(this);
     label->setObjectName(QStringLiteral("label"));
     label->setText(QStringLiteral("%1    %2").arg(
@@ -101,12 +81,7 @@ void VChuanshuliebiao_done_item::on_toolButton_folder_clicked()
         emit VGlobalConnect::instance()->signalClickLeftMenu(0, m_file.serverpath);
         return;
     }
-    const QFileInfo info(m_file.localpath);
-    if (!info.dir().exists()) {
-        emit VGlobalConnect::instance()->signalLayer_err(QStringLiteral("文件夹不存在"), false);
-        return;
-    }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(info.absolutePath()));
+    VChuanshuliebiao_item::openFolderOf(m_file.localpath);
 }
 
 void VChuanshuliebiao_done_item::on_toolButton_cancle_clicked() { emit signalOpType(transfer_op_remove, this); }

@@ -7,7 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
-#include <QTextDocument>
+#include <QRegularExpression>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -17,42 +17,34 @@
 #include "utils/vutils.h"
 
 namespace {
+// The words of a state label without its markup. The labels are our own:
+// tags around text escaped by toHtmlEscaped(), so dropping the tags and
+// undoing those four escapes is exact (and far cheaper than a document).
 QString plain(const QString &rich)
 {
-    QTextDocument d;
-    d.setHtml(rich);
-    return d.toPlainText();
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    QString s = rich;
+    s.remove(tag);
+    s.replace(QLatin1String("&lt;"), QLatin1String("<"))
+        .replace(QLatin1String("&gt;"), QLatin1String(">"))
+        .replace(QLatin1String("&quot;"), QLatin1String("\""))
+        .replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return s;
 }
 } // namespace
 
 VChuanshuliebiao_item::VChuanshuliebiao_item(VTransferTask *task, QWidget *parent) : QWidget(parent), m_task(task)
 {
-    setObjectName(QStringLiteral("transferRow"));
-    setAttribute(Qt::WA_StyledBackground, true);
-    setStyleSheet(QStringLiteral(
-        "QWidget#transferRow{background:#FFFFFF;border-bottom:1px solid #F0F0F0;}"
-        "QWidget#transferRow[selected=\"true\"]{background:#EAF4FD;}"
-        "QWidget#transferRow:hover{background:#F7FAFD;}"
-        "QWidget#transferRow[selected=\"true\"]:hover{background:#EAF4FD;}"
-        "QLabel{color:#303133;font-size:12px;background:transparent;}"
-        "QLabel#label, QLabel#label_2{color:#909399;}"
-        "QProgressBar{border:none;background:#F2F2F2;border-radius:3px;}"
-        "QProgressBar::chunk{background:#26BB6C;border-radius:3px;}"));
-    setFixedHeight(56);
+    dressRow(this, 56,
+             QStringLiteral("QLabel#label, QLabel#label_2{color:#909399;}"
+                            "QProgressBar{border:none;background:#F2F2F2;border-radius:3px;}"
+                            "QProgressBar::chunk{background:#26BB6C;border-radius:3px;}"));
     setFocusPolicy(Qt::ClickFocus);
 
     const M_db_file &r = task->record();
-    label_icon = new QLabel(this);
-    label_icon->setObjectName(QStringLiteral("label_icon"));
-    label_icon->setFixedSize(24, 24);
-    label_icon->setPixmap(QPixmap(iconFor(r.filename)).scaled(20, 20, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    label_file = new QLabel(this);
-    label_file->setObjectName(QStringLiteral("label_file"));
-    label_file->setTextFormat(Qt::PlainText);
-    label_file->setText(r.filename);
-    label_file->setToolTip(r.localpath);
+    label_icon = makeIcon(this, r.filename);
+    label_file = makeName(this, r.filename, r.localpath);
     label_file->setMinimumWidth(120);
-    label_file->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     progressBar = new QProgressBar(this);
     progressBar->setObjectName(QStringLiteral("progressBar"));
@@ -127,6 +119,49 @@ QToolButton *VChuanshuliebiao_item::makeButton(QWidget *parent, const QString &o
                                     "QToolButton:focus{background:#EEF5FE;}")
                          .arg(icon));
     return b;
+}
+
+void VChuanshuliebiao_item::dressRow(QWidget *row, int height, const QString &extraStyle)
+{
+    row->setObjectName(QStringLiteral("transferRow"));
+    row->setAttribute(Qt::WA_StyledBackground, true);
+    row->setStyleSheet(QStringLiteral("QWidget#transferRow{background:#FFFFFF;border-bottom:1px solid #F0F0F0;}"
+                                      "QWidget#transferRow[selected=\"true\"]{background:#EAF4FD;}"
+                                      "QWidget#transferRow:hover{background:#F7FAFD;}"
+                                      "QWidget#transferRow[selected=\"true\"]:hover{background:#EAF4FD;}"
+                                      "QLabel{color:#303133;font-size:12px;background:transparent;}")
+                       + extraStyle);
+    row->setFixedHeight(height);
+}
+
+QLabel *VChuanshuliebiao_item::makeIcon(QWidget *row, const QString &fileName)
+{
+    auto *l = new QLabel(row);
+    l->setObjectName(QStringLiteral("label_icon"));
+    l->setFixedSize(24, 24);
+    l->setPixmap(QPixmap(iconFor(fileName)).scaled(20, 20, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    return l;
+}
+
+QLabel *VChuanshuliebiao_item::makeName(QWidget *row, const QString &fileName, const QString &toolTip)
+{
+    auto *l = new QLabel(row);
+    l->setObjectName(QStringLiteral("label_file"));
+    l->setTextFormat(Qt::PlainText);
+    l->setText(fileName);
+    l->setToolTip(toolTip);
+    l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    return l;
+}
+
+void VChuanshuliebiao_item::openFolderOf(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.dir().exists()) {
+        emit VGlobalConnect::instance()->signalLayer_err(QStringLiteral("文件夹不存在"), false);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(info.absolutePath()));
 }
 
 QString VChuanshuliebiao_item::iconFor(const QString &fileName)
@@ -218,13 +253,6 @@ void VChuanshuliebiao_item::on_toolButton_cancle_clicked()
 
 void VChuanshuliebiao_item::on_toolButton_folder_clicked()
 {
-    if (!m_task)
-        return;
-    const QFileInfo info(m_task->localPath());
-    if (!info.dir().exists()) {
-        emit VGlobalConnect::instance()->signalLayer_err(QStringLiteral("文件夹不存在"), false);
-        return;
-    }
-    // Opens what is there; never creates a folder.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(info.absolutePath()));
+    if (m_task)
+        openFolderOf(m_task->localPath());
 }

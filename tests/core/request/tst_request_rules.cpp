@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "Api/api.h"
+#include "apirunner.h"
 #include "context/orvelcore.h"
 #include "context/vglobalparameter.h"
 #include "records/m_api_move.h"
@@ -84,11 +85,9 @@ private slots:
     {
         initOrvelCore();
         QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
-        VGlobalParameter::instance()->setServerRoot(m_server.rootUrl());
         QString err;
-        m_token = m_server.signIn(QStringLiteral("demo"), QStringLiteral("demo123"), 0, &err);
+        m_token = signInClient(m_server, &err);
         QVERIFY2(!m_token.isEmpty(), qPrintable(err));
-        Api::instance()->setToken(m_token);
         VUrlRequest::setDefaultTickInterval(kTick);
     }
     void init() { QVERIFY(m_server.clearFaults()); }

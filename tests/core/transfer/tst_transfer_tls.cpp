@@ -16,6 +16,7 @@
 #include "request/vurlrequest.h"
 #include "testcerts.h"
 #include "testhome.h"
+#include "apirunner.h"
 #include "testserver.h"
 #include "transfer/vdownloadfile.h"
 #include "transfer/vtransferthrottle.h"
@@ -183,11 +184,9 @@ private slots:
         QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
         QVERIFY2(m_server->rootUrl().startsWith(QLatin1String("https://")), qPrintable(m_server->rootUrl()));
         QVERIFY(m_server->uploadServers().value(0).startsWith(QLatin1String("https://")));
-        VGlobalParameter::instance()->setServerRoot(m_server->rootUrl());
         QString err;
-        m_token = m_server->signIn(QStringLiteral("demo"), QStringLiteral("demo123"), 0, &err);
+        m_token = signInClient(*m_server, &err);
         QVERIFY2(!m_token.isEmpty(), qPrintable(err));
-        Api::instance()->setToken(m_token);
         VTransferThrottle::upload()->setLimit(0);
         VTransferThrottle::download()->setLimit(0);
     }

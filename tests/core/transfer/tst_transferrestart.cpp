@@ -2,9 +2,11 @@
 // same log: uploads resume at the stored block (unattended when continuing is
 // on, paused until started when it is off), an upload whose last block was
 // stored completes without a post, a download continues from its temporary
-// file. Content is compared by SHA-256.
+// file: its first byte range after the restart starts exactly at the
+// temporary file's size. Content is compared by SHA-256.
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -19,6 +21,7 @@
 namespace {
 const QString kFolder = QStringLiteral("/1001/sharedisk/");
 const QString kUpload = QStringLiteral("/v1/wp/file/Upload");
+const QString kDownload = QStringLiteral("/web/download/file");
 constexpr qint64 kBlock = 5242880;
 }
 
@@ -101,6 +104,29 @@ class TestTransferRestart : public QObject
     // The one unfinished row of a log, read as the next start will read it:
     // through a read-only connection of its own, so the polling never holds
     // a lock the client process waits for.
+    // "bytes=a-b" or "bytes=a-" (b is then -1); false for anything else.
+    static bool parseRange(const QString &header, qint64 *from, qint64 *to)
+    {
+        static const QRegularExpression re(QStringLiteral("^bytes=(\\d+)-(\\d*)$"));
+        const QRegularExpressionMatch m = re.match(header);
+        if (!m.hasMatch())
+            return false;
+        *from = m.captured(1).toLongLong();
+        *to = m.captured(2).isEmpty() ? -1 : m.captured(2).toLongLong();
+        return true;
+    }
+
+    // Whether the server has logged a request whose range holds byte at.
+    bool rangeLogged(qint64 at) const
+    {
+        for (const QString &r : m_server.requestRanges(kDownload)) {
+            qint64 from = 0, to = 0;
+            if (parseRange(r, &from, &to) && from <= at && (to < 0 || to >= at))
+                return true;
+        }
+        return false;
+    }
+
     static M_db_file pendingRow(const QString &userDir, int type)
     {
         M_db_file row;
@@ -228,9 +254,34 @@ private slots:
         c->proc->waitForFinished();
         const qint64 partial = QFileInfo(temp).size();
         QVERIFY(partial > 0 && partial < content.size());
+        // The request that was cut off is logged once the server notices;
+        // every request after it belongs to the second run.
+        QTRY_VERIFY_WITH_TIMEOUT(rangeLogged(partial - 1), 30000);
+        const int before = m_server.requestCount(kDownload);
 
         auto again = launch(userDir, true);
         QVERIFY(again->waitLine("done"));
+
+        // The second run's content ranges (the two-byte probe aside), in
+        // order of their start: the first starts at the temporary file's
+        // size, each next one where the one before ended, up to the end.
+        const QStringList ranges = m_server.requestRanges(kDownload);
+        const int fresh = m_server.requestCount(kDownload) - before;
+        QVERIFY(fresh > 0 && fresh <= ranges.size());
+        QList<QPair<qint64, qint64>> spans;
+        for (const QString &r : ranges.mid(ranges.size() - fresh)) {
+            qint64 from = 0, to = 0;
+            QVERIFY2(parseRange(r, &from, &to), qPrintable(QStringLiteral("request without a range: '%1'").arg(r)));
+            if (from == 0 && to == 1)
+                continue;
+            spans << qMakePair(from, to < 0 ? qint64(content.size()) - 1 : to);
+        }
+        std::sort(spans.begin(), spans.end());
+        QVERIFY(!spans.isEmpty());
+        QCOMPARE(spans.first().first, partial);
+        for (int i = 1; i < spans.size(); ++i)
+            QCOMPARE(spans.at(i).first, spans.at(i - 1).second + 1);
+        QVERIFY(spans.last().second >= content.size() - 1);
         const QList<QByteArray> first = again->line("first ").split(' ');
         QVERIFY2(first.value(2).toLongLong() >= partial,
                  qPrintable(QStringLiteral("first progress %1, partial %2").arg(QString::fromLatin1(first.value(2))).arg(partial)));

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "Api/api.h"
+#include "apirunner.h"
 #include "DB/db_self.h"
 #include "context/vglobalparameter.h"
 #include "records/m_config.h"
@@ -111,11 +112,9 @@ private slots:
         registerMetaTypes();
         QVERIFY(m_dir.isValid());
         QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
-        VGlobalParameter::instance()->setServerRoot(m_server.rootUrl());
         QString err;
-        m_token = m_server.signIn(QStringLiteral("demo"), QStringLiteral("demo123"), 0, &err);
+        m_token = signInClient(m_server, &err);
         QVERIFY2(!m_token.isEmpty(), qPrintable(err));
-        Api::instance()->setToken(m_token);
         VTransferThrottle::followConfig(); // once: later workers leave the limits to the test
         VTransferThrottle::upload()->setLimit(0);
         VTransferThrottle::download()->setLimit(0);
