@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QTimer>
 
 #include "context/vglobalparameter.h"
 #include "transfer/vglobalconnect.h"
@@ -421,6 +422,10 @@ bool db_self::clearUploadRows()
     return exec(QStringLiteral("delete from log where type = 2 and  status<>99"), {});
 }
 
+namespace {
+constexpr int kVacuumDelayMs = 500;
+}
+
 void db_self::vacuum()
 {
     for (QSqlDatabase *db : {&m_fileDb, &m_synDb}) {
@@ -526,7 +531,15 @@ int db_self::addFiles(QList<M_db_file> list, int index, bool islast)
                 emit VGlobalConnect::instance()->signalNewFileForUpload(kept);
         }
     }
-    vacuum();
+    // Vacuuming rewrites both files: once after a burst of batches, and not
+    // before the list has shown the new rows.
+    if (!m_vacuumPending) {
+        m_vacuumPending = true;
+        QTimer::singleShot(kVacuumDelayMs, this, [this] {
+            m_vacuumPending = false;
+            vacuum();
+        });
+    }
     emit signalAddCount(index, added, islast);
     return added;
 }

@@ -144,5 +144,7 @@ private:
     QString m_filePath;
     QString m_prefix; // connection-name prefix, unique per instance
     bool m_ready = false;
+    // A batch's vacuum waits for the end of a burst of batches (see addFiles).
+    bool m_vacuumPending = false;
     QString m_initError;
 };

@@ -13,7 +13,7 @@
 VChuanshuliebiao_done_item::VChuanshuliebiao_done_item(const M_db_file &record, QWidget *parent)
     : QWidget(parent), m_file(record)
 {
-    VChuanshuliebiao_item::dressRow(this, 48, QStringLiteral("QLabel#label{color:#909399;}"));
+    VChuanshuliebiao_item::dressRow(this, 48);
     label_icon = VChuanshuliebiao_item::makeIcon(this, record.filename);
     label_file = VChuanshuliebiao_item::makeName(this, record.filename,
                                                  record.type == 1 ? record.localpath

@@ -35,10 +35,7 @@ QString plain(const QString &rich)
 
 VChuanshuliebiao_item::VChuanshuliebiao_item(VTransferTask *task, QWidget *parent) : QWidget(parent), m_task(task)
 {
-    dressRow(this, 56,
-             QStringLiteral("QLabel#label, QLabel#label_2{color:#909399;}"
-                            "QProgressBar{border:none;background:#F2F2F2;border-radius:3px;}"
-                            "QProgressBar::chunk{background:#26BB6C;border-radius:3px;}"));
+    dressRow(this, 56);
     setFocusPolicy(Qt::ClickFocus);
 
     const M_db_file &r = task->record();
@@ -114,23 +111,37 @@ QToolButton *VChuanshuliebiao_item::makeButton(QWidget *parent, const QString &o
     b->setCursor(Qt::PointingHandCursor);
     b->setFixedSize(26, 26);
     b->setIconSize(QSize(16, 16));
-    b->setStyleSheet(QStringLiteral("QToolButton{border:none;border-radius:13px;image:url(:/images/transfer/%1.png);}"
-                                    "QToolButton:hover{background:#EEF5FE;image:url(:/images/transfer/%1_h.png);}"
-                                    "QToolButton:focus{background:#EEF5FE;}")
-                         .arg(icon));
+    b->setProperty("rowIcon", icon);
     return b;
 }
 
-void VChuanshuliebiao_item::dressRow(QWidget *row, int height, const QString &extraStyle)
+QString VChuanshuliebiao_item::rowStyleSheet()
 {
+    QString sheet = QStringLiteral(
+        "QWidget#transferRow{background:#FFFFFF;border-bottom:1px solid #F0F0F0;}"
+        "QWidget#transferRow[selected=\"true\"]{background:#EAF4FD;}"
+        "QWidget#transferRow:hover{background:#F7FAFD;}"
+        "QWidget#transferRow[selected=\"true\"]:hover{background:#EAF4FD;}"
+        "QWidget#transferRow QLabel{color:#303133;font-size:12px;background:transparent;}"
+        "QWidget#transferRow QLabel#label, QWidget#transferRow QLabel#label_2{color:#909399;}"
+        "QWidget#transferRow QProgressBar{border:none;background:#F2F2F2;border-radius:3px;}"
+        "QWidget#transferRow QProgressBar::chunk{background:#26BB6C;border-radius:3px;}"
+        "QToolButton[rowIcon]{border:none;border-radius:13px;}"
+        "QToolButton[rowIcon]:hover, QToolButton[rowIcon]:focus{background:#EEF5FE;}");
+    for (const char *icon : {"start", "stop", "cancel", "folder", "open", "delete"})
+        sheet += QStringLiteral("QToolButton[rowIcon=\"%1\"]{image:url(:/images/transfer/%1.png);}"
+                                "QToolButton[rowIcon=\"%1\"]:hover{image:url(:/images/transfer/%1_h.png);}")
+                     .arg(QLatin1String(icon));
+    return sheet;
+}
+
+void VChuanshuliebiao_item::dressRow(QWidget *row, int height)
+{
+    // The look comes from the list's one style sheet (rowStyleSheet()): a
+    // sheet of its own on each of 100 rows and their buttons would be
+    // parsed again for every row.
     row->setObjectName(QStringLiteral("transferRow"));
     row->setAttribute(Qt::WA_StyledBackground, true);
-    row->setStyleSheet(QStringLiteral("QWidget#transferRow{background:#FFFFFF;border-bottom:1px solid #F0F0F0;}"
-                                      "QWidget#transferRow[selected=\"true\"]{background:#EAF4FD;}"
-                                      "QWidget#transferRow:hover{background:#F7FAFD;}"
-                                      "QWidget#transferRow[selected=\"true\"]:hover{background:#EAF4FD;}"
-                                      "QLabel{color:#303133;font-size:12px;background:transparent;}")
-                       + extraStyle);
     row->setFixedHeight(height);
 }
 

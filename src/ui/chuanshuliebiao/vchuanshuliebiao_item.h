@@ -27,9 +27,11 @@ public:
     // Shared look of the row buttons.
     static QToolButton *makeButton(QWidget *parent, const QString &objectName, const QString &text,
                                    const QString &icon);
-    // What every transfer row shares: the frame (height, selection and
-    // hover colours, extra style), the file-kind icon and the file name.
-    static void dressRow(QWidget *row, int height, const QString &extraStyle);
+    // What every transfer row shares: the frame, the file-kind icon and the
+    // file name; the look of rows and their buttons is one style sheet that
+    // the list holding them sets once.
+    static void dressRow(QWidget *row, int height);
+    static QString rowStyleSheet();
     static QLabel *makeIcon(QWidget *row, const QString &fileName);
     static QLabel *makeName(QWidget *row, const QString &fileName, const QString &toolTip);
     // Opens the folder holding path; never creates one ("文件夹不存在").

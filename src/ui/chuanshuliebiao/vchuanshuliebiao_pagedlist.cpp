@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "VWidgets/vgrid_page.h"
+#include "chuanshuliebiao/vchuanshuliebiao_item.h"
 
 VChuanshuliebiao_pagedlist::VChuanshuliebiao_pagedlist(QWidget *parent) : QWidget(parent)
 {
@@ -23,7 +24,8 @@ VChuanshuliebiao_pagedlist::VChuanshuliebiao_pagedlist(QWidget *parent) : QWidge
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_container = new QWidget;
     m_container->setObjectName(QStringLiteral("widget_rows"));
-    m_container->setStyleSheet(QStringLiteral("QWidget#widget_rows{background:#FFFFFF;}"));
+    m_container->setStyleSheet(QStringLiteral("QWidget#widget_rows{background:#FFFFFF;}")
+                               + VChuanshuliebiao_item::rowStyleSheet());
     m_layout = new QVBoxLayout(m_container);
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);

@@ -4,6 +4,7 @@
 #include "transfer/vglobalconnect.h"
 #include "transfer/vglobalqueue.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -135,6 +136,52 @@ private slots:
         QCOMPARE(q->uploadWaiting().size(), 0);
         q->removeUpload(1);
         QVERIFY(!q->hasTasks());
+    }
+
+    // Random adds, repeated adds and removals (waiting and working, known
+    // and unknown ids) against a plain model of the rules: the same working
+    // and waiting lists in the same order, the same admissions announced.
+    void randomSequenceFollowsTheModel_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<bool>("upload");
+        for (quint32 seed : {1u, 7u, 42u})
+            for (bool upload : {true, false})
+                QTest::addRow("seed %u %s", seed, upload ? "uploads" : "downloads") << seed << upload;
+    }
+    void randomSequenceFollowsTheModel()
+    {
+        QFETCH(quint32, seed);
+        QFETCH(bool, upload);
+        M_config::instance()->Transfer_threadcount_upload = 3;
+        M_config::instance()->Transfer_threadcount_download = 3;
+        QSignalSpy started(VGlobalConnect::instance(), upload ? qOverload<int>(&VGlobalConnect::signalStartUpload)
+                                                              : qOverload<int>(&VGlobalConnect::signalStartDownload));
+        QList<int> work, wait, announced;
+        QRandomGenerator gen(seed);
+        for (int step = 0; step < 2000; ++step) {
+            const int id = int(gen.bounded(1, 40));
+            if (gen.bounded(2) == 0) {
+                upload ? q->addUpload(id) : q->addDownload(id);
+                if (!work.contains(id) && !wait.contains(id)) {
+                    if (work.size() < 3) {
+                        work << id;
+                        announced << id;
+                    } else {
+                        wait << id;
+                    }
+                }
+            } else {
+                upload ? q->removeUpload(id) : q->removeDownload(id);
+                if (wait.removeAll(id) == 0 && work.removeAll(id) > 0 && !wait.isEmpty()) {
+                    work << wait.takeFirst();
+                    announced << work.last();
+                }
+            }
+            QCOMPARE(upload ? q->uploadWorking() : q->downloadWorking(), work);
+            QCOMPARE(upload ? q->uploadWaiting() : q->downloadWaiting(), wait);
+        }
+        QCOMPARE(ids(started), announced);
     }
 
     void sixBackupEntriesFiveStart()
