@@ -2,6 +2,7 @@
 
 #include <QFutureWatcher>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QString>

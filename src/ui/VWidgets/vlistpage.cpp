@@ -13,6 +13,7 @@
 #include "transfer/vglobalconnect.h"
 #include "utils/vutils.h"
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>

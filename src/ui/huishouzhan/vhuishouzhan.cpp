@@ -18,6 +18,8 @@
 #include "transfer/vglobalconnect.h"
 #include "utils/vutils.h"
 
+#include <QHBoxLayout>
+#include <QToolButton>
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QListWidget>

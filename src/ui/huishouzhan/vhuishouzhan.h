@@ -9,7 +9,7 @@
 #include "records/m_api_act.h"
 #include "records/m_fileinfo.h"
 
-class QMenu;
+#include <QMenu>
 class QPushButton;
 class VActTracker;
 class VSearchBar;

@@ -6,6 +6,8 @@
 #include "lists/vpagedlist.h"
 #include "transfer/vglobalconnect.h"
 
+#include <QHBoxLayout>
+#include <QToolButton>
 #include <QJsonArray>
 #include <QPushButton>
 

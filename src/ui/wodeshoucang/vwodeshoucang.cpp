@@ -10,6 +10,8 @@
 #include "lists/vpagedlist.h"
 #include "transfer/vglobalconnect.h"
 
+#include <QHBoxLayout>
+#include <QToolButton>
 #include <QJsonArray>
 #include <QListWidget>
 #include <QLoggingCategory>

@@ -11,6 +11,8 @@
 #include "records/m_fileinfo.h"
 #include "transfer/vglobalconnect.h"
 
+#include <QHBoxLayout>
+#include <QToolButton>
 #include <QCheckBox>
 #include <QJsonArray>
 #include <QKeyEvent>

@@ -7,7 +7,7 @@
 
 #include "records/m_api_visit.h"
 
-class QMenu;
+#include <QMenu>
 class QPushButton;
 
 // Recently visited files, newest first, 100 rows a page. A row opens its
