@@ -259,6 +259,12 @@ private slots:
         QVERIFY(p->searchBar()->lineEdit()->text().isEmpty());
         QVERIFY(p->searchKey().isEmpty());
         QCOMPARE(p->model()->total(), bin().size());
+        // leave the bin as the demo has it for the tests below
+        QJsonArray ids;
+        for (const QJsonValue &v : bin("pgx"))
+            ids.append(v.toObject().value("id").toString());
+        QVERIFY(act({{"acttype", "Del"}, {"filelist", json(ids)}}));
+        QCOMPARE(bin("pgx").size(), 0);
     }
 
     void restoreOneBackWithItsContent()
@@ -270,6 +276,7 @@ private slots:
         QSignalSpy ok(VGlobalConnect::instance(), &VGlobalConnect::signalLayer_success);
         QSignalSpy handled(p.get(), &VHuishouzhan::signalActHandled);
         // the row's own button selects that row alone and asks first
+        QVERIFY(row(p.get(), "旧资料1.docx") && row(p.get(), "旧资料2.docx"));
         p->selectIds({row(p.get(), "旧资料2.docx")->id()});
         row(p.get(), "旧资料1.docx")->restoreButton()->click();
         QCOMPARE(p->selectedIds(), QStringList{entry.value("id").toString()});
