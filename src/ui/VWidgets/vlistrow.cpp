@@ -3,6 +3,7 @@
 #include "utils/vutils.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidgetItem>
@@ -37,6 +38,7 @@ void VListRow::addCheckBox(bool withCheck)
 void VListRow::addNameCell(const QString &iconPath, bool deleted)
 {
     m_nameCell = new QWidget(this);
+    m_nameCell->installEventFilter(this);
     auto *nl = new QHBoxLayout(m_nameCell);
     nl->setContentsMargins(6, 0, 6, 0);
     nl->setSpacing(6);
@@ -50,7 +52,7 @@ void VListRow::addNameCell(const QString &iconPath, bool deleted)
     m_name->setMinimumWidth(40);
     m_name->setStyleSheet(QStringLiteral("color:#333333;"));
     nl->addWidget(icon);
-    nl->addWidget(m_name, 1);
+    nl->addWidget(m_name);
     if (deleted) {
         m_badge = new QLabel(QStringLiteral(" 已删除"), m_nameCell);
         m_badge->setObjectName(QStringLiteral("label_deleted"));
@@ -59,6 +61,8 @@ void VListRow::addNameCell(const QString &iconPath, bool deleted)
         nl->addWidget(m_badge);
         setAccessibleDescription(QStringLiteral("已删除"));
     }
+    // The badge and the hover buttons follow the name, not the cell's end.
+    nl->addStretch(1);
     static_cast<QHBoxLayout *>(layout())->addWidget(m_nameCell, 1);
     refreshName();
 }
@@ -73,7 +77,7 @@ QToolButton *VListRow::addHoverButton(const QString &icon, const QString &tip, c
     b->setAutoRaise(true);
     b->setCursor(Qt::PointingHandCursor);
     b->setVisible(false);
-    m_nameCell->layout()->addWidget(b);
+    static_cast<QHBoxLayout *>(m_nameCell->layout())->insertWidget(m_nameCell->layout()->count() - 1, b);
     m_buttons << b;
     return b;
 }
@@ -126,10 +130,24 @@ void VListRow::refreshName()
 {
     if (!m_name)
         return;
-    m_name->setText(VUtils::elide(m_nameText, qMax(30, m_name->width()), m_name->font()));
+    // The room the cell leaves for the name: icon, badge and buttons keep theirs.
+    int room = m_nameCell->width() - 12 - 20 - 6;
+    if (m_badge)
+        room -= m_badge->sizeHint().width() + 6;
+    for (QToolButton *b : qAsConst(m_buttons))
+        if (!b->isHidden())
+            room -= b->sizeHint().width() + 6;
+    m_name->setText(VUtils::elide(m_nameText, qMax(30, room), m_name->font()));
     m_name->setToolTip(m_nameText);
     if (m_link)
         m_link->setText(VUtils::elide(m_linkText, qMax(30, m_link->width() - 16), m_link->font()));
+}
+
+bool VListRow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_nameCell && event->type() == QEvent::Resize)
+        refreshName();
+    return QWidget::eventFilter(watched, event);
 }
 
 void VListRow::resizeEvent(QResizeEvent *event)
