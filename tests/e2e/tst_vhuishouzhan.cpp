@@ -21,6 +21,7 @@
 #include "transfer/vglobalconnect.h"
 #include "accessibilitycheck.h"
 #include "actpoll.h"
+#include "listpagetest.h"
 #include "testhome.h"
 #include "testserver.h"
 #include "testshot.h"
@@ -36,6 +37,8 @@
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
+
+using namespace ListPageTest;
 
 class TstVHuishouzhan : public QObject
 {
@@ -62,12 +65,8 @@ class TstVHuishouzhan : public QObject
                 return v.toObject();
         return QJsonObject();
     }
-    bool act(const QVariantMap &params)
-    {
-        const QString id = server.call("api/v1/wp/act/add", params, token).value("data").toObject().value("evtid").toString();
-        return !id.isEmpty() && server.waitAct(token, id, 30000).value("status").toInt() == 99;
-    }
-    static QString json(const QJsonArray &a) { return QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Compact)); }
+    bool act(const QVariantMap &params) { return runAct(server, token, params); }
+    static QString json(const QJsonArray &a) { return jsonText(a); }
     bool removeToBin(const QStringList &paths)
     {
         QJsonArray list;
@@ -89,17 +88,6 @@ class TstVHuishouzhan : public QObject
         p->show();
         return p;
     }
-    static bool settled(VHuishouzhan *p)
-    {
-        return QTest::qWaitFor(
-            [p] { return !p->isLoading() && !p->model()->isSorting() && !p->isBuilding(); }, 20000);
-    }
-    static bool listed(VHuishouzhan *p, const std::function<void()> &trigger)
-    {
-        QSignalSpy spy(p, &VListPage::signalListed);
-        trigger();
-        return spy.wait(20000) && settled(p);
-    }
     static QStringList shown(VHuishouzhan *p)
     {
         QStringList out;
@@ -115,35 +103,6 @@ class TstVHuishouzhan : public QObject
                 return r;
         }
         return nullptr;
-    }
-    template <typename T>
-    static T *visible(QWidget *p, const QString &name = QString())
-    {
-        T *found = nullptr;
-        (void)QTest::qWaitFor(
-            [&] {
-                for (T *d : p->findChildren<T *>(name))
-                    if (d->isVisible())
-                        found = d;
-                return found != nullptr;
-            },
-            20000);
-        return found;
-    }
-    static bool confirm(QWidget *p, const QString &prompt)
-    {
-        VPrompt *d = visible<VPrompt>(p, prompt);
-        if (!d)
-            return false;
-        d->okButton()->click();
-        return true;
-    }
-    static QStringList texts(const QSignalSpy &spy)
-    {
-        QStringList out;
-        for (const QList<QVariant> &a : spy)
-            out << a.at(0).toString();
-        return out;
     }
 
 private slots:
@@ -213,11 +172,8 @@ private slots:
                 .json;
         QVERIFY(tree.value("ok").toBool());
         QStringList paths;
-        for (const QJsonValue &v : Api::getData(server.call("api/v1/wp/file/getlist", {{"filepath", "/1001/sharedisk/翻页"}}, token))
-                                       .toObject()
-                                       .value("list")
-                                       .toArray())
-            paths << v.toObject().value("fullpath").toString();
+        for (const QJsonValue &v : listedPaths(server, token, "/1001/sharedisk/翻页"))
+            paths << v.toString();
         QCOMPARE(paths.size(), 101);
         QVERIFY(removeToBin(paths));
         QCOMPARE(bin("pgx").size(), 101);
@@ -280,10 +236,10 @@ private slots:
         p->selectIds({row(p.get(), "旧资料2.docx")->id()});
         row(p.get(), "旧资料1.docx")->restoreButton()->click();
         QCOMPARE(p->selectedIds(), QStringList{entry.value("id").toString()});
-        VPrompt *ask = visible<VPrompt>(p.get(), "VPrompt_huanyuan");
+        VPrompt *ask = visibleChild<VPrompt>(p.get(), "VPrompt_huanyuan");
         QVERIFY(ask);
         QCOMPARE(ask->label()->text(), QStringLiteral("确认还原选中的1项数据？"));
-        QVERIFY(confirm(p.get(), "VPrompt_huanyuan"));
+        QVERIFY(confirmPrompt(p.get(), "VPrompt_huanyuan"));
         QVERIFY(handled.wait(20000));
         QTRY_VERIFY(texts(ok).contains(QStringLiteral("成功还原1项数据")));
         const QJsonObject back = server.stat("/1001/sharedisk/临时资料/旧资料1.docx");
@@ -303,8 +259,8 @@ private slots:
         QSignalSpy ok(VGlobalConnect::instance(), &VGlobalConnect::signalLayer_success);
         p->selectIds({entry.value("id").toString()});
         p->recoverButton()->click();
-        QVERIFY(confirm(p.get(), "VPrompt_huanyuan"));
-        VHuishouzhan_isrename *q = visible<VHuishouzhan_isrename>(p.get());
+        QVERIFY(confirmPrompt(p.get(), "VPrompt_huanyuan"));
+        VHuishouzhan_isrename *q = visibleChild<VHuishouzhan_isrename>(p.get());
         QVERIFY(q);
         QVERIFY(q->messageLabel()->text().contains("旧资料2.docx"));
         QVERIFY(ok.isEmpty()); // nothing went through yet: no success
@@ -343,8 +299,8 @@ private slots:
         p->selectIds(ids);
         QCOMPARE(p->countLabel()->text(), QStringLiteral("已选中3个文件/文件夹"));
         p->recoverButton()->click();
-        QVERIFY(confirm(p.get(), "VPrompt_huanyuan"));
-        VHuishouzhan_err *report = visible<VHuishouzhan_err>(p.get());
+        QVERIFY(confirmPrompt(p.get(), "VPrompt_huanyuan"));
+        VHuishouzhan_err *report = visibleChild<VHuishouzhan_err>(p.get());
         QVERIFY(report);
         QCOMPARE(report->listWidget()->count(), 1);
         QVERIFY(report->listWidget()->item(0)->data(Qt::AccessibleTextRole).toString().startsWith("子文件.txt "));
@@ -352,7 +308,7 @@ private slots:
         QStringList bad = unnamedControls(report);
         QVERIFY2(bad.isEmpty(), qPrintable(bad.join('\n')));
         saveShot(report, "recycle-failure-report.png");
-        VHuishouzhan_isrename *q = visible<VHuishouzhan_isrename>(p.get());
+        VHuishouzhan_isrename *q = visibleChild<VHuishouzhan_isrename>(p.get());
         QVERIFY(q);
         QVERIFY(q->messageLabel()->text().contains("旧资料4.docx"));
         QVERIFY(server.stat("/1001/sharedisk/临时资料/旧资料3.docx").contains("sha256"));
@@ -375,7 +331,7 @@ private slots:
         QSignalSpy finished(p->tracker(), &VActTracker::signalFinished);
         p->selectIds({id});
         row(p.get(), "旧资料5.docx")->deleteButton()->click();
-        VPrompt *ask = visible<VPrompt>(p.get(), "VPrompt_qingkong");
+        VPrompt *ask = visibleChild<VPrompt>(p.get(), "VPrompt_qingkong");
         QVERIFY(ask);
         QCOMPARE(ask->label()->text(), QStringLiteral("确认清空选中的1项数据？"));
         ask->okButton()->click();

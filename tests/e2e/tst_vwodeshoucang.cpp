@@ -25,6 +25,7 @@
 #include "transfer/vglobalconnect.h"
 #include "accessibilitycheck.h"
 #include "actpoll.h"
+#include "listpagetest.h"
 #include "testhome.h"
 #include "testserver.h"
 #include "testshot.h"
@@ -41,6 +42,8 @@
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
+
+using namespace ListPageTest;
 
 class TstVWodeshoucang : public QObject
 {
@@ -65,12 +68,9 @@ class TstVWodeshoucang : public QObject
     {
         return Api::getData(server.call("api/v1/wp/visit/list", {}, token)).toObject().value("list").toArray();
     }
-    static QString json(const QJsonArray &a) { return QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Compact)); }
-    bool act(const QVariantMap &params)
-    {
-        const QString id = server.call("api/v1/wp/act/add", params, token).value("data").toObject().value("evtid").toString();
-        return !id.isEmpty() && server.waitAct(token, id, 30000).value("status").toInt() == 99;
-    }
+    bool act(const QVariantMap &params) { return runAct(server, token, params); }
+    static QString json(const QJsonArray &a) { return jsonText(a); }
+    static bool listed(VListPage *p) { return ListPageTest::listed(p, [p] { p->reload(); }); }
     // A file of its own for a test: uploaded, favourited and previewed once.
     QString favouriteAndVisit(const QString &name)
     {
@@ -80,19 +80,6 @@ class TstVWodeshoucang : public QObject
         server.call("api/v1/wp/favourite/add", {{"filelist", json({id})}}, token);
         server.request("GET", server.rootUrl() + QStringLiteral("web/preview/file?fileid=%1&tk=%2").arg(id, token));
         return id;
-    }
-    template <typename P>
-    static bool settled(P *p)
-    {
-        return QTest::qWaitFor([p] { return !p->isLoading() && !p->model()->isSorting() && !p->isBuilding(); },
-                               20000);
-    }
-    template <typename P>
-    static bool listed(P *p)
-    {
-        QSignalSpy spy(p, &VListPage::signalListed);
-        p->reload();
-        return spy.wait(20000) && settled(p);
     }
     static QStringList names(VListPage *p)
     {
@@ -107,28 +94,6 @@ class TstVWodeshoucang : public QObject
             if (p->listWidget()->item(i)->data(Qt::AccessibleTextRole).toString() == name)
                 return p->rowId(i);
         return QString();
-    }
-    static QStringList texts(const QSignalSpy &spy)
-    {
-        QStringList out;
-        for (const QList<QVariant> &a : spy)
-            out << a.at(0).toString();
-        return out;
-    }
-    static bool confirm(QWidget *p, const QString &name)
-    {
-        VPrompt *d = nullptr;
-        (void)QTest::qWaitFor(
-            [&] {
-                for (VPrompt *x : p->findChildren<VPrompt *>(name))
-                    if (x->isVisible())
-                        d = x;
-                return d != nullptr;
-            },
-            20000);
-        if (d)
-            d->okButton()->click();
-        return d != nullptr;
     }
 
 private slots:
@@ -177,11 +142,7 @@ private slots:
                 .json;
         QVERIFY(tree.value("ok").toBool());
         QJsonArray paths;
-        for (const QJsonValue &v : Api::getData(server.call("api/v1/wp/file/getlist", {{"filepath", "/1001/sharedisk/收藏夹"}}, token))
-                                       .toObject()
-                                       .value("list")
-                                       .toArray())
-            paths.append(v.toObject().value("id").toVariant().toString());
+        paths = listedPaths(server, token, "/1001/sharedisk/收藏夹", "id");
         QCOMPARE(paths.size(), 101);
         QCOMPARE(Api::getCode(server.call("api/v1/wp/favourite/add", {{"filelist", json(paths)}}, token)), 0);
         QSignalSpy reloaded(&p, &VListPage::signalListed);
@@ -264,7 +225,7 @@ private slots:
         QSignalSpy ok(VGlobalConnect::instance(), &VGlobalConnect::signalLayer_success);
         QSignalSpy cancelled(&fav, &VWodeshoucang::signalCancelled);
         frow->cancelButton()->click();
-        QVERIFY(confirm(&fav, "VPrompt_quxiaoshoucang"));
+        QVERIFY(confirmPrompt(&fav, "VPrompt_quxiaoshoucang"));
         QVERIFY(cancelled.wait(20000));
         QCOMPARE(cancelled.first().at(0).toBool(), true);
         QVERIFY(texts(ok).contains(QStringLiteral("取消收藏成功")));

@@ -134,10 +134,8 @@ void VListPage::setModel(VPagedList *model)
         if (on)
             m_grid->setLoading(true);
     });
-    connect(m_grid, &VGrid::signalSortParams, this, [this](int column, int order) {
-        m_model->setSortColumn(column, order == 1);
-    });
-    connect(m_grid->pager(), &VGrid_page::currentPageChanged, m_model, &VPagedList::setPage);
+    connect(m_grid, &VGrid::signalSortParams, this, &VListPage::slotSortParams);
+    connect(m_grid->pager(), &VGrid_page::currentPageChanged, this, &VListPage::slotPageChanged);
 }
 
 void VListPage::slotIsShousuo(bool collapsed)
@@ -305,22 +303,39 @@ bool VListPage::takeReply(const QJsonObject &reply)
     return true;
 }
 
-void VListPage::listFailed(const QJsonObject &reply)
+void VListPage::takeList(const QJsonObject &reply, const QString &listKey)
 {
-    QString msg = Api::getMsg(reply);
-    if (msg.isEmpty())
-        msg = QStringLiteral("获取列表失败");
-    emit VGlobalConnect::instance()->signalLayer_err(msg, false);
+    if (!takeReply(reply))
+        return;
+    if (Api::instance()->checkCode(reply, false) != 0) {
+        QString msg = Api::getMsg(reply);
+        if (msg.isEmpty())
+            msg = QStringLiteral("获取列表失败");
+        emit VGlobalConnect::instance()->signalLayer_err(msg, false);
+        if (m_model)
+            m_model->clear();
+        emit signalListed(false);
+        return;
+    }
+    clearInfo();
+    const QJsonValue data = Api::getData(reply);
+    const QJsonArray items =
+        listKey.isEmpty() ? Api::toArray(data) : data.toObject().value(listKey).toArray();
     if (m_model)
-        m_model->clear();
-    emit signalListed(false);
+        m_model->setItems(prepareItems(items));
+    emit signalListed(true);
 }
 
-void VListPage::listTaken(const QJsonArray &items)
+void VListPage::slotSortParams(int index, int state)
 {
     if (m_model)
-        m_model->setItems(items);
-    emit signalListed(true);
+        m_model->setSortColumn(index, state == 1);
+}
+
+void VListPage::slotPageChanged(int page)
+{
+    if (m_model)
+        m_model->setPage(page);
 }
 
 // ---- detail pane ------------------------------------------------------------------

@@ -64,6 +64,9 @@ signals:
 
 public slots:
     void slotIsShousuo(bool collapsed);
+    // Header number (from 1) and direction: a new order of the list in hand.
+    void slotSortParams(int index, int state);
+    void slotPageChanged(int page);
 
 protected:
     // A button of the top bar (its text names it).
@@ -82,15 +85,15 @@ protected:
     // Sends a list request tagged with a new sequence number; replies to an
     // older one are dropped by takeReply().
     void sendList(int api, const QJsonObject &params, std::function<void(const QJsonObject &)> onReply);
-    // True when the reply answers the newest list request (and ends loading).
-    bool takeReply(const QJsonObject &reply);
     // Sends any request whose reply goes to onReply (on this page's thread).
     void send(int api, const QJsonObject &params, const QJsonObject &custom,
               std::function<void(const QJsonObject &)> onReply);
-    // A failed listing: the message as an error, an empty grid.
-    void listFailed(const QJsonObject &reply);
-    // A list taken: the model starts on page 1.
-    void listTaken(const QJsonArray &items);
+    // A list reply: a stale one is dropped; code 0 hands the items (the data
+    // array, or the array under listKey in the data) to the model on page 1;
+    // another code shows the message over an empty grid.
+    void takeList(const QJsonObject &reply, const QString &listKey = QString());
+    // The items as the model keeps them (a page may number them).
+    virtual QJsonArray prepareItems(const QJsonArray &items) { return items; }
     void setCount(int n);
     // Fills the pane with the details of a disk file ("v1/wp/file/info"), or
     // clears it with the error when the file cannot be read.
@@ -103,6 +106,8 @@ private:
     void showPage(quint64 build, const QJsonArray &items);
     void createChunk(quint64 build);
     void slotSetFileInfoReply(const QJsonObject &reply);
+    // True when the reply answers the newest list request (and ends loading).
+    bool takeReply(const QJsonObject &reply);
 
     QHBoxLayout *m_top;
     VGrid *m_grid;

@@ -23,12 +23,10 @@
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLoggingCategory>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
-Q_LOGGING_CATEGORY(lcBin, "orvel.recycle")
 
 VHuishouzhan::VHuishouzhan(QWidget *parent) : VListPage(QStringLiteral("VHuishouzhan"), QStringLiteral("回收站"), parent)
 {
@@ -108,25 +106,7 @@ void VHuishouzhan::getFileList()
 
 void VHuishouzhan::slotGetFileList(const QJsonObject &re)
 {
-    if (!takeReply(re))
-        return;
-    if (Api::instance()->checkCode(re, false) != 0) {
-        listFailed(re);
-        return;
-    }
-    clearInfo();
-    listTaken(Api::toArray(Api::getData(re)));
-}
-
-void VHuishouzhan::slotSortParams(int index, int state)
-{
-    model()->setSortColumn(index, state == 1);
-}
-
-void VHuishouzhan::slotPageChanged(int page)
-{
-    qCDebug(lcBin) << "当前页" << page;
-    model()->setPage(page);
+    takeList(re);
 }
 
 void VHuishouzhan::slotSearch(const QString &text)

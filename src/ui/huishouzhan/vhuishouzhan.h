@@ -40,9 +40,7 @@ signals:
 
 public slots:
     void getFileList();
-    void slotSortParams(int index, int state);
     void slotGetFileList(const QJsonObject &re);
-    void slotPageChanged(int page);
     void slotGetWpResult(const QJsonObject &re);
     void slotGetQueueResult(const M_api_act &act, const QVariantMap &context);
     void toHuanyuan(bool checked = false);

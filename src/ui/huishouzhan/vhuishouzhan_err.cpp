@@ -33,24 +33,12 @@ VHuishouzhan_err::VHuishouzhan_err(const QJsonArray &failures, const QString &cl
                            QStringLiteral("IP：%1").arg(ip.toHtmlEscaped()),
                            QStringLiteral("操作人:%1").arg(user.toHtmlEscaped())));
     lay->addWidget(head);
-    m_list = new QListWidget(content);
-    m_list->setObjectName(QStringLiteral("listWidget_err"));
-    m_list->setAccessibleName(QStringLiteral("还原失败的项目"));
-    m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setStyleSheet(QStringLiteral("QListWidget{border:1px solid #EEEEEE;}"));
+    m_list = VPageParts::reportList(QStringLiteral("还原失败的项目"), content);
     for (const QJsonValue &v : failures) {
         const QJsonObject o = v.toObject();
         const QString name = VRecycleResult::itemName(o);
         const QString reason = o.value(QStringLiteral("msg")).toString();
-        auto *label = new QLabel(m_list);
-        label->setTextFormat(Qt::RichText);
-        label->setWordWrap(true);
-        label->setContentsMargins(8, 6, 8, 6);
-        label->setText(rowText(name, reason));
-        auto *item = new QListWidgetItem(m_list);
-        item->setData(Qt::AccessibleTextRole, QStringLiteral("%1 %2").arg(name, reason));
-        item->setSizeHint(QSize(440, label->heightForWidth(440) + 14));
-        m_list->setItemWidget(item, label);
+        VPageParts::addReportRow(m_list, rowText(name, reason), QStringLiteral("%1 %2").arg(name, reason));
     }
     lay->addWidget(m_list);
     setContentWidget(content);

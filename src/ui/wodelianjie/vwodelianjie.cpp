@@ -48,11 +48,6 @@ void VWodelianjie::setLinks(const QList<VWodelianjie_item::Link> &links)
     model()->setItems(arr);
 }
 
-void VWodelianjie::slotSortParams(int index, int state)
-{
-    model()->setSortColumn(index, state == 1);
-}
-
 QWidget *VWodelianjie::createRow(const QJsonObject &o, QListWidgetItem *listItem)
 {
     VWodelianjie_item::Link l;

@@ -24,7 +24,6 @@ signals:
     void signalSelectedCount(int count);
 
 public slots:
-    void slotSortParams(int index, int state);
 
 protected:
     QWidget *createRow(const QJsonObject &item, QListWidgetItem *listItem) override;

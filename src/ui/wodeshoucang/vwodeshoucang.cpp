@@ -14,11 +14,9 @@
 #include <QToolButton>
 #include <QJsonArray>
 #include <QListWidget>
-#include <QLoggingCategory>
 #include <QMenu>
 #include <QPushButton>
 
-Q_LOGGING_CATEGORY(lcFav, "orvel.favourites")
 
 VWodeshoucang::VWodeshoucang(QWidget *parent)
     : VListPage(QStringLiteral("VWodeshoucang"), QStringLiteral("我的收藏"), parent)
@@ -72,25 +70,7 @@ void VWodeshoucang::getFileList()
 
 void VWodeshoucang::slotGetFileList(const QJsonObject &re)
 {
-    if (!takeReply(re))
-        return;
-    if (Api::instance()->checkCode(re, false) != 0) {
-        listFailed(re);
-        return;
-    }
-    clearInfo();
-    listTaken(Api::toArray(Api::getData(re)));
-}
-
-void VWodeshoucang::slotSortParams(int index, int state)
-{
-    model()->setSortColumn(index, state == 1);
-}
-
-void VWodeshoucang::slotPageChanged(int page)
-{
-    qCDebug(lcFav) << "当前页" << page;
-    model()->setPage(page);
+    takeList(re);
 }
 
 void VWodeshoucang::slot2getFavList()

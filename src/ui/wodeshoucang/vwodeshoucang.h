@@ -27,10 +27,8 @@ signals:
 
 public slots:
     void getFileList();
-    void slotSortParams(int index, int state);
     void slotGetFileList(const QJsonObject &re);
     void slotlItemClick(QListWidgetItem *item);
-    void slotPageChanged(int page);
     void toCancle(bool checked = false);
     void slotGetWpResult(const QJsonObject &re);
     void slot2getFavList();

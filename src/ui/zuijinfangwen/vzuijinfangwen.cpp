@@ -75,23 +75,20 @@ void VZuijinfangwen::on_pushButton_refresh_clicked()
 
 void VZuijinfangwen::slotGetFileList(const QJsonObject &re)
 {
-    if (!takeReply(re))
-        return;
-    if (Api::instance()->checkCode(re, false) != 0) {
-        listFailed(re);
-        return;
-    }
-    clearInfo();
+    takeList(re, QStringLiteral("list"));
+}
+
+QJsonArray VZuijinfangwen::prepareItems(const QJsonArray &list)
+{
     // A file visited twice (preview, download) is listed twice: rows are
     // told apart by their place in the list.
-    const QJsonArray list = Api::getData(re).toObject().value(QStringLiteral("list")).toArray();
     QJsonArray numbered;
     for (int i = 0; i < list.size(); ++i) {
         QJsonObject o = list.at(i).toObject();
         o.insert(QStringLiteral("rowid"), QString::number(i));
         numbered.append(o);
     }
-    listTaken(numbered);
+    return numbered;
 }
 
 QWidget *VZuijinfangwen::createRow(const QJsonObject &item, QListWidgetItem *listItem)

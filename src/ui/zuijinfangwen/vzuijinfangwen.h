@@ -42,6 +42,7 @@ protected:
     QString idOf(const QJsonObject &item) const override;
     QString nameOf(const QJsonObject &item) const override;
     void selectionChanged(const QStringList &ids) override;
+    QJsonArray prepareItems(const QJsonArray &items) override;
 
 private:
     void showMenu(const QString &rowId, const QPoint &globalPos);
