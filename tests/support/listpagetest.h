@@ -9,6 +9,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
 
