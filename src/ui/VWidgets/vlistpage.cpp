@@ -99,8 +99,7 @@ VListPage::VListPage(const QString &objectName, const QString &title, QWidget *p
     m_paneButton->setToolTip(QStringLiteral("显示或隐藏详细信息"));
     m_paneButton->setAccessibleName(QStringLiteral("详细信息"));
     connect(m_paneButton, &QToolButton::toggled, this, [this](bool on) {
-        m_paneButton->setIcon(QIcon(on ? QStringLiteral(":/images/icon/shousuo_on.png")
-                                       : QStringLiteral(":/images/icon/shousuo.png")));
+        m_paneChosen = true;
         slotIsShousuo(!on);
     });
 
@@ -143,6 +142,19 @@ void VListPage::slotIsShousuo(bool collapsed)
     m_detail->setVisible(!collapsed);
     const QSignalBlocker b(m_paneButton);
     m_paneButton->setChecked(!collapsed);
+    m_paneButton->setIcon(QIcon(collapsed ? QStringLiteral(":/images/icon/shousuo.png")
+                                          : QStringLiteral(":/images/icon/shousuo_on.png")));
+}
+
+void VListPage::resizeEvent(QResizeEvent *event)
+{
+    VPage::resizeEvent(event);
+    if (m_gridMin <= 0 || m_paneChosen)
+        return;
+    // margins 32, pane 240, spacing 10
+    const bool fits = width() - 32 - 250 >= m_gridMin;
+    if (fits == m_detail->isHidden())
+        slotIsShousuo(!fits);
 }
 
 QPushButton *VListPage::addTopButton(const QString &text, const QString &objectName, const QString &icon)

@@ -69,6 +69,10 @@ public slots:
     void slotPageChanged(int page);
 
 protected:
+    // The width the grid's columns need: while the user has not chosen, the
+    // pane steps aside when the page is too narrow for both.
+    void setGridMinimumWidth(int width) { m_gridMin = width; }
+    void resizeEvent(QResizeEvent *event) override;
     // A button of the top bar (its text names it).
     QPushButton *addTopButton(const QString &text, const QString &objectName, const QString &icon);
     QHBoxLayout *topBar() const { return m_top; }
@@ -124,4 +128,6 @@ private:
     quint64 m_listSeq = 0;
     int m_staleReplies = 0;
     QString m_infoId;
+    int m_gridMin = 0;
+    bool m_paneChosen = false;
 };

@@ -52,6 +52,7 @@ VHuishouzhan::VHuishouzhan(QWidget *parent) : VListPage(QStringLiteral("VHuishou
     g->addColumn(QStringLiteral("删除者"), false, 70, 120);
     g->addColumn(QStringLiteral("原路径"), false, 200, 200, true);
     name->setActive(true);
+    setGridMinimumWidth(640);
     setModel(new VPagedList({{QStringLiteral("filename"), false},
                              {QStringLiteral("deltime"), false},
                              {QStringLiteral("filesize"), true}},

@@ -34,6 +34,7 @@ VWodeshoucang::VWodeshoucang(QWidget *parent)
     g->addColumn(QStringLiteral("收藏时间"), true, 140, 140);
     g->addColumn(QStringLiteral("路径"), true, 200, 240, true);
     name->setActive(true);
+    setGridMinimumWidth(600);
     setModel(new VPagedList({{QStringLiteral("filename"), false},
                              {QStringLiteral("addtime"), false},
                              {QStringLiteral("filepath"), false}},

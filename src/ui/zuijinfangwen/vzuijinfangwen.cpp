@@ -41,6 +41,7 @@ VZuijinfangwen::VZuijinfangwen(QWidget *parent)
     g->addColumn(QStringLiteral("操作端"), false, 80, 80);
     g->addColumn(QStringLiteral("路径"), false, 200, 220, true);
     // Newest first, as the server sends them.
+    setGridMinimumWidth(670);
     setModel(new VPagedList({}, this));
     listWidget()->setContextMenuPolicy(Qt::CustomContextMenu);
 
