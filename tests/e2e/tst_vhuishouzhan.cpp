@@ -150,6 +150,14 @@ private slots:
         QVERIFY(r->restoreButton()->isVisible() && r->deleteButton()->isVisible());
         QStringList bad = unnamedControls(p.get());
         QVERIFY2(bad.isEmpty(), qPrintable(bad.join('\n')));
+        // Tab follows the layout: top bar, search, pane switch, then the grid and the pane
+        QStringList tabs = tabChain(p.get());
+        const int from = tabs.indexOf("pushButton_refresh");
+        QVERIFY(from >= 0);
+        tabs = tabs.mid(from) + tabs.mid(0, from); // the chain is a ring: read it from the top bar
+        QCOMPARE(tabs.mid(0, 4), (QStringList{"pushButton_refresh", "lineEdit", "toolButton", "toolButton_shousuo"}));
+        QVERIFY(tabs.indexOf("checkBox_all") > 3 && tabs.indexOf("checkBox_all") < tabs.indexOf("listWidget")
+                && tabs.indexOf("listWidget") < tabs.indexOf("VFileInfo"));
         QSignalSpy menu(VGlobalConnect::instance(), &VGlobalConnect::signalClickLeftMenu);
         r->pathLink()->click();
         QCOMPARE(menu.size(), 1);

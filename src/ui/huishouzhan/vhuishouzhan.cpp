@@ -84,6 +84,7 @@ VHuishouzhan::VHuishouzhan(QWidget *parent) : VListPage(QStringLiteral("VHuishou
         m_menu->addAction(QStringLiteral("清空"), this, [this] { toClear(); });
         m_menu->popup(listWidget()->viewport()->mapToGlobal(pos));
     });
+    orderTabs();
     // The first fetch once the page is on its way to the screen.
     QTimer::singleShot(200, this, [this] {
         if (!m_fetched)

@@ -41,6 +41,7 @@ VWodeshoucang::VWodeshoucang(QWidget *parent)
                             this));
     listWidget()->setContextMenuPolicy(Qt::CustomContextMenu);
 
+    orderTabs();
     connect(m_ok, &QPushButton::clicked, this, &VWodeshoucang::on_pushButton_ok_clicked);
     connect(m_refresh, &QPushButton::clicked, this, &VWodeshoucang::on_pushButton_refresh_clicked);
     connect(g, &VGrid::signalItemClick, this, &VWodeshoucang::slotlItemClick);
