@@ -338,6 +338,13 @@ private slots:
         QSignalSpy handled(p.get(), &VHuishouzhan::signalActHandled);
         QSignalSpy finished(p->tracker(), &VActTracker::signalFinished);
         p->selectIds({id});
+        // the Delete key asks as the row's button does
+        p->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p.get()));
+        p->listWidget()->setFocus();
+        QTest::keyClick(p->listWidget(), Qt::Key_Delete);
+        QVERIFY(visibleChild<VPrompt>(p.get(), "VPrompt_qingkong"));
+        visibleChild<VPrompt>(p.get(), "VPrompt_qingkong")->cancelButton()->click();
         row(p.get(), "旧资料5.docx")->deleteButton()->click();
         VPrompt *ask = visibleChild<VPrompt>(p.get(), "VPrompt_qingkong");
         QVERIFY(ask);
