@@ -244,12 +244,12 @@ void VEditBack::hashed(const QString &path, const QString &digest)
     if (digest.isEmpty() || !res->isEditFile(path) || m_shutdown)
         return;
     M_editfile e = res->editFile(path);
-    if (digest == e.seenDigest)
-        return; // touched, or saved with the same content
+    const bool changed = digest != e.seenDigest && digest != e.baseDigest;
     e.seenDigest = digest;
     res->setEditFile(e);
-    if (digest == e.baseDigest)
-        return; // back to what the disk holds
+    emit signalSaveChecked(path, changed);
+    if (!changed)
+        return; // touched, saved with the same content, or back to what the disk holds
     if (m_doNotAsk.contains(path)) {
         qCInfo(lcEditBack) << "直接保存上传";
         upload(path, Ask);

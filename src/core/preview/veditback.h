@@ -62,6 +62,8 @@ signals:
     void signalFileChanged(QString path);
     // The disk's file changed since the copy was made.
     void signalConflict(QString path);
+    // A settled save was read: changed says whether its content was new.
+    void signalSaveChecked(QString path, bool changed);
     // An edit copy is ready (downloaded or reopened) and watched.
     void signalWatching(QString path);
     // An upload of an edited file was queued (copy in the save folder).

@@ -16,7 +16,7 @@
 #include "records/m_fileinfo.h"
 #include "request/vurlrequest.h"
 
-Q_LOGGING_CATEGORY(lcTask, "orvel.task")
+Q_LOGGING_CATEGORY(lcGlobalTask, "orvel.task")
 
 namespace {
 enum Tag { TagPreview = 1, TagDownload = 2, TagEdit = 3 };
@@ -152,7 +152,7 @@ void VGlobalTask::slot2ViewOnline(const QJsonObject &reply, const QVariant &valu
         emit hub->signalLayer_err(QStringLiteral("此类文件不支持在线预览，请下载后查看"), false);
         return;
     }
-    qCInfo(lcTask) << "preview" << VPreviewUrl::masked(r.url);
+    qCInfo(lcGlobalTask) << "preview" << VPreviewUrl::masked(r.url);
     auto *w = new VOffice;
     w->setWindowTitle(entry.filename);
     m_windows.removeAll(nullptr);
@@ -185,7 +185,7 @@ void VGlobalTask::slotfileChanged2(const QString &path)
         m_prompts.value(path)->raise();
         return;
     }
-    qCInfo(lcTask) << "进入首次弹窗提醒";
+    qCInfo(lcGlobalTask) << "进入首次弹窗提醒";
     const QString name = VGlobalResource::instance()->editFile(path).filename;
     VDialog *d = makeDialog(QStringLiteral("dialog_editchanged"),
                             QStringLiteral("%1<br/><font color=red>文件已经修改，是否保存到网盘？</font>")
@@ -200,10 +200,10 @@ void VGlobalTask::slotfileChanged2(const QString &path)
         m_prompts.remove(path);
         auto *box = d->findChild<QCheckBox *>(QStringLiteral("checkBox"));
         const bool ticked = box && box->isChecked();
-        qCInfo(lcTask) << "是否勾选了 不在提醒" << ticked;
+        qCInfo(lcGlobalTask) << "是否勾选了 不在提醒" << ticked;
         VEditBack::instance()->answer(path, result == QDialog::Accepted, result == QDialog::Accepted && ticked);
     });
-    qCInfo(lcTask) << "置顶弹窗";
+    qCInfo(lcGlobalTask) << "置顶弹窗";
     d->show();
     d->raise();
     d->activateWindow();
