@@ -62,6 +62,19 @@ CopyResult copyForUpload(const QString &source, const QString &saveFolder, const
     return r;
 }
 
+// The transfer record of an edit copy going down (type 1) or back up (type 2).
+M_db_file editRecord(const M_editfile &e, int type, const QString &localPath)
+{
+    M_db_file f;
+    f.type = type;
+    f.status = 88;
+    f.fileid = e.fileid;
+    f.filename = e.filename;
+    f.localpath = localPath;
+    f.isedit = true;
+    return f;
+}
+
 } // namespace
 
 VEditBack *VEditBack::instance()
@@ -161,15 +174,9 @@ void VEditBack::startDownload(const M_info_file &entry, const QString &path, con
     res->setEditFile(e);
     res->addOpenAfterDownload(path);
     res->watcher()->addPath(folder);
-    M_db_file f;
-    f.type = 1;
-    f.status = 88;
-    f.fileid = entry.id;
-    f.filename = entry.filename;
+    M_db_file f = editRecord(e, 1, path);
     f.serverpath = entry.fullpath;
     f.filesize = entry.filesize;
-    f.localpath = path;
-    f.isedit = true;
     emit VGlobalConnect::instance()->signalLayer_waiting(QStringLiteral("文档在下载完成后自动打开，请稍后"), false);
     emit VGlobalConnect::instance()->signalDbselfAddFiles({f}, kBatchBase + (++m_batch), true);
 }
@@ -359,16 +366,10 @@ void VEditBack::queue(const QString &path, Mode mode, const QString &copy, const
     s.digest = digest;
     s.mode = mode;
     m_copies.insert(key(copy), path);
-    M_db_file f;
-    f.type = 2;
-    f.status = 88;
-    f.fileid = e.fileid;
-    f.filename = e.filename;
+    M_db_file f = editRecord(e, 2, copy);
     f.serverpath = e.serverFolder;
-    f.localpath = copy;
     f.md5 = digest;
     f.filesize = QFileInfo(copy).size();
-    f.isedit = true;
     f.uptype = mode == KeepBoth ? M_db_file::uptype_rename : M_db_file::uptype_replace;
     qCInfo(lcEditBack) << "进入上传" << e.fileid;
     emit signalUploadQueued(path, f);
