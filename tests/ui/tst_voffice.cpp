@@ -118,7 +118,7 @@ private slots:
                                << "(function(){var i=document.getElementById('preview-image');"
                                   "return i.complete?String(i.naturalWidth):'loading';})()"
                                << "2";
-        QTest::newRow("image title") << "a&b #1+2%.png" << QByteArray("x") << "document.title" << "a&b #1+2%.png";
+        QTest::newRow("image title") << "x&y #3+4%.png" << QByteArray("x") << "document.title" << "x&y #3+4%.png";
         QTest::newRow("document") << "教学计划.docx" << QByteArray("x")
                                   << "document.getElementById('doc-name').textContent" << "教学计划.docx";
         QTest::newRow("spreadsheet") << "成绩.xlsx" << QByteArray("x")

@@ -70,7 +70,13 @@ class TstEditBack : public QObject
         const QJsonObject r = m_server.call(QStringLiteral("api/v1/wp/act/add"),
                                             {{"acttype", "AddDir"}, {"filepath", kRoot}, {"dirname", name}}, m_token);
         const QString act = r.value("data").toObject().value("evtid").toString();
-        return !act.isEmpty() && !m_server.waitAct(m_token, act).isEmpty() && !m_server.stat(kRoot + "/" + name).isEmpty();
+        if (act.isEmpty() || m_server.waitAct(m_token, act).isEmpty())
+            return false;
+        for (const QJsonValue &v : m_server.call("api/v1/wp/file/getlist", {{"filepath", kRoot}}, m_token)
+                                       .value("data").toObject().value("list").toArray())
+            if (v.toObject().value("filename").toString() == name)
+                return true;
+        return false;
     }
 
     QString sha(const QString &path) { return VUtils::fileSha256(path); }
