@@ -950,6 +950,17 @@ private slots:
         QCOMPARE(ops.size(), 1);
         QCOMPARE(ops.first().at(0).value<enum_fileoptype>(), fileop_viewonline);
         QCOMPARE(VGlobalTask::fileIdOf(ops.first().at(1)), item.id);
+        // the preview test: a kind without a viewer is not handed over
+        QVERIFY(put("/1001/sharedisk/预览", "音乐.mp3", "id3"));
+        QVERIFY(open(p.get(), "/预览"));
+        M_fileinfo song;
+        for (int i = 0; i < p->listView()->rowCount(); ++i)
+            if (p->listView()->row(i)->info().filename == "音乐.mp3")
+                song = p->listView()->row(i)->info();
+        QSignalSpy err(VGlobalConnect::instance(), &VGlobalConnect::signalLayer_err);
+        p->slotDoubleClick(song);
+        QCOMPARE(ops.size(), 1);
+        QCOMPARE(err.size(), 1);
         p->slotFileOp2EditLocal(QString(), item);
         QCOMPARE(ops.size(), 2);
         QCOMPARE(ops.last().at(0).value<enum_fileoptype>(), fileop_editlocal);
@@ -972,6 +983,7 @@ private slots:
         QVERIFY(listed.wait(20000));
         QVERIFY(settled(p.get()));
         QVERIFY(shownNames(p.get()).contains("新.txt"));
+        QVERIFY(VGlobalTask::isPreviewable(item));
     }
 };
 

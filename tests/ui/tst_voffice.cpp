@@ -5,6 +5,9 @@
 // escaped file name, and named buttons.
 
 #include <QApplication>
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -77,6 +80,27 @@ class TstVOffice : public QObject
         w->screen()->grabWindow(w->winId()).save(dir + '/' + name);
     }
 
+    static QByteArray picture()
+    {
+        QImage img(480, 300, QImage::Format_RGB32);
+        QPainter p(&img);
+        QLinearGradient g(0, 0, 480, 300);
+        g.setColorAt(0, QColor(0x00, 0x81, 0xdd));
+        g.setColorAt(1, QColor(0x8e, 0xd1, 0xfc));
+        p.fillRect(img.rect(), g);
+        p.setBrush(QColor(0xff, 0xd0, 0x4d));
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(QPoint(360, 80), 40, 40);
+        p.setBrush(QColor(0x2f, 0xa8, 0x4f));
+        p.drawPolygon(QPolygon({QPoint(0, 300), QPoint(160, 150), QPoint(300, 300)}));
+        p.end();
+        QByteArray png;
+        QBuffer buf(&png);
+        buf.open(QIODevice::WriteOnly);
+        img.save(&buf, "PNG");
+        return png;
+    }
+
     static QString js(VOffice *w, const QString &script)
     {
         QString out;
@@ -112,12 +136,11 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("text") << "说明.txt" << QByteArray("第一行\n<b>第二行</b>")
                               << "document.getElementById('preview-text').textContent" << "第一行\n<b>第二行</b>";
-        // a 2x1 PNG: the page loads it through its own address with the token
-        QTest::newRow("image") << "a&b #1+2%.png"
-                               << QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAIAAAABCAIAAAB7QOjdAAAAEElEQVR4nGP4z8DAwMDAAAAOAQEAyk3e0gAAAABJRU5ErkJggg==")
+        // a picture: the page loads it through its own address, with the token
+        QTest::newRow("image") << "a&b #1+2%.png" << picture()
                                << "(function(){var i=document.getElementById('preview-image');"
                                   "return i.complete?String(i.naturalWidth):'loading';})()"
-                               << "2";
+                               << "480";
         QTest::newRow("image title") << "x&y #3+4%.png" << QByteArray("x") << "document.title" << "x&y #3+4%.png";
         QTest::newRow("document") << "教学计划.docx" << QByteArray("x")
                                   << "document.getElementById('doc-name').textContent" << "教学计划.docx";

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include "disk/vpermission.h"
 #include "utils/vutils.h"
 
 namespace VPreviewUrl {
@@ -69,6 +70,14 @@ Result build(const M_info_file &f, const Bases &b)
     r.url = withoutSlash(b.docs) + path + QStringLiteral("WOPISrc=") + pct(src) + QStringLiteral("&access_token=")
             + pct(b.token) + QStringLiteral("&ui=zh-CN");
     return r;
+}
+
+bool canPreview(const QString &extension, int category, const QString &permissioncode, bool isadmin)
+{
+    if (!isadmin && !VPermission::allows(permissioncode, VPermission::Preview))
+        return false;
+    const QString ext = extension.toLower();
+    return category == 3 || !VUtils::viewerPath(ext).isEmpty() || ext == QLatin1String("txt");
 }
 
 QString masked(const QString &url)

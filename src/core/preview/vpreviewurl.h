@@ -31,6 +31,10 @@ struct Result
 // Lower-case extension of the entry (its own field first, else its name).
 QString extensionOf(const M_info_file &file);
 Result build(const M_info_file &file, const Bases &bases);
+// The preview test before a file is handed over: the preview right (bit 1
+// of its code, or an administrator), and an image, or a document with a
+// viewer for its extension or a text file. category: 3 image, 4 document.
+bool canPreview(const QString &extension, int category, const QString &permissioncode, bool isadmin);
 // The address with its token values replaced, for the log.
 QString masked(const QString &url);
 

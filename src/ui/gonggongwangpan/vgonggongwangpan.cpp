@@ -22,6 +22,7 @@
 #include "DB/db_self.h"
 #include "context/vglobalparameter.h"
 #include "context/vglobalresource.h"
+#include "task/vglobaltask.h"
 #include "disk/vdisklist.h"
 #include "disk/vdownloadplan.h"
 #include "disk/vpermission.h"
@@ -528,7 +529,14 @@ void VGonggongwangpan::slotGoUp()
 
 void VGonggongwangpan::handOffPreview(enum_fileoptype op, const M_fileinfo &item)
 {
-    // Preview and local editing belong to the global task (VGlobalTask).
+    // Preview and local editing belong to the global task (VGlobalTask); a
+    // file that cannot be previewed is not handed over.
+    if (op == fileop_viewonline && !VGlobalTask::isPreviewable(item)) {
+        const bool right = item.isadmin || VPermission::allows(item.permissioncode, VPermission::Preview);
+        emit VGlobalConnect::instance()->signalLayer_err(
+            right ? QStringLiteral("此类文件不支持在线预览，请下载后查看") : QStringLiteral("权限不足"), false);
+        return;
+    }
     emit VGlobalConnect::instance()->signalFileOp(op, QVariant::fromValue(item));
 }
 

@@ -37,6 +37,16 @@ VGlobalTask::VGlobalTask(QObject *parent) : QObject(parent)
     connect(edit, &VEditBack::signalConflict, this, &VGlobalTask::slotConflict);
 }
 
+bool VGlobalTask::isPreviewable(const M_fileinfo &item)
+{
+    if (item.isdir)
+        return false;
+    QString ext = item.fileext;
+    if (ext.isEmpty() && item.filename.contains(QLatin1Char('.')))
+        ext = item.filename.section(QLatin1Char('.'), -1);
+    return VPreviewUrl::canPreview(ext, item.filetype.toInt(), item.permissioncode, item.isadmin);
+}
+
 QString VGlobalTask::fileIdOf(const QVariant &value)
 {
     if (value.canConvert<M_fileinfo>() && value.userType() == qMetaTypeId<M_fileinfo>())

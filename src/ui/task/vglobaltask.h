@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QVariant>
 
+#include "records/m_fileinfo.h"
 #include "records/m_info_file.h"
 #include "transfer/vglobalconnect.h"
 
@@ -25,6 +26,8 @@ class VGlobalTask : public QObject
 public:
     static VGlobalTask *instance();
 
+    // The preview test the pages run before they hand a file over.
+    static bool isPreviewable(const M_fileinfo &item);
     // The file id a signalFileOp value names, or empty.
     static QString fileIdOf(const QVariant &value);
     // Open preview windows (closed ones are gone).

@@ -107,6 +107,31 @@ private slots:
         }
     }
 
+    void previewTest_data()
+    {
+        QTest::addColumn<QString>("ext");
+        QTest::addColumn<int>("category");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("admin");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("image") << "png" << 3 << "000000001" << false << true;
+        QTest::newRow("docx") << "DOCX" << 4 << "1" << false << true;
+        QTest::newRow("txt") << "txt" << 4 << "1" << false << true;
+        QTest::newRow("markdown") << "md" << 4 << "1" << false << false;
+        QTest::newRow("video") << "mp4" << 1 << "1" << false << false;
+        QTest::newRow("no preview right") << "docx" << 4 << "111111110" << false << false;
+        QTest::newRow("administrator") << "docx" << 4 << "0" << true << true;
+    }
+    void previewTest()
+    {
+        QFETCH(QString, ext);
+        QFETCH(int, category);
+        QFETCH(QString, code);
+        QFETCH(bool, admin);
+        QFETCH(bool, ok);
+        QCOMPARE(VPreviewUrl::canPreview(ext, category, code, admin), ok);
+    }
+
     void initTestCase()
     {
         QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
