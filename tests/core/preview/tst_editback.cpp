@@ -6,6 +6,7 @@
 // a reopen, and names from the server never leave the edit folder.
 
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QSaveFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -332,6 +333,21 @@ private slots:
         QCOMPARE(openCopy(id), path);
         QVERIFY(!QFile::exists(stale.fileName()));
         QCOMPARE(sha(path), TestServer::sha256Hex("本地未发送的修改"));
+    }
+
+    // A copy no program opens says so, rather than leaving "请稍后" up.
+    void noProgramSaysSo()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+            QSKIP("only the offscreen platform has no program for files");
+        const QString id = serverFile(kRoot, "无程序.docx", "x");
+        openCopy(id);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QSignalSpy err(VGlobalConnect::instance(), &VGlobalConnect::signalLayer_err);
+        openCopy(id); // the copy is there: reopened at once
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openedLocally");
+        QCOMPARE(err.size(), 1);
+        QCOMPARE(err.first().first().toString(), QStringLiteral("没有可以打开此文件的程序"));
     }
 
     // Names and ids from the server never leave the edit folder.
