@@ -17,6 +17,7 @@
 #include "Api/api.h"
 #include "DB/db_self.h"
 #include "VWidgets/voffice.h"
+#include "VWidgets/vwebengineview.h"
 #include "context/orvelcore.h"
 #include "context/vglobalparameter.h"
 #include "preview/veditback.h"
