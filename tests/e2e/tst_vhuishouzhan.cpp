@@ -150,6 +150,14 @@ private slots:
         QVERIFY(r->restoreButton()->isVisible() && r->deleteButton()->isVisible());
         QStringList bad = unnamedControls(p.get());
         QVERIFY2(bad.isEmpty(), qPrintable(bad.join('\n')));
+        // Tab follows the layout: top bar, search, pane switch, then the grid and the pane
+        QStringList tabs = tabChain(p.get());
+        const int from = tabs.indexOf("pushButton_refresh");
+        QVERIFY(from >= 0);
+        tabs = tabs.mid(from) + tabs.mid(0, from); // the chain is a ring: read it from the top bar
+        QCOMPARE(tabs.mid(0, 4), (QStringList{"pushButton_refresh", "lineEdit", "toolButton", "toolButton_shousuo"}));
+        QVERIFY(tabs.indexOf("checkBox_all") > 3 && tabs.indexOf("checkBox_all") < tabs.indexOf("listWidget")
+                && tabs.indexOf("listWidget") < tabs.indexOf("VFileInfo"));
         QSignalSpy menu(VGlobalConnect::instance(), &VGlobalConnect::signalClickLeftMenu);
         r->pathLink()->click();
         QCOMPARE(menu.size(), 1);
@@ -330,6 +338,13 @@ private slots:
         QSignalSpy handled(p.get(), &VHuishouzhan::signalActHandled);
         QSignalSpy finished(p->tracker(), &VActTracker::signalFinished);
         p->selectIds({id});
+        // the Delete key asks as the row's button does
+        p->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p.get()));
+        p->listWidget()->setFocus();
+        QTest::keyClick(p->listWidget(), Qt::Key_Delete);
+        QVERIFY(visibleChild<VPrompt>(p.get(), "VPrompt_qingkong"));
+        visibleChild<VPrompt>(p.get(), "VPrompt_qingkong")->cancelButton()->click();
         row(p.get(), "旧资料5.docx")->deleteButton()->click();
         VPrompt *ask = visibleChild<VPrompt>(p.get(), "VPrompt_qingkong");
         QVERIFY(ask);

@@ -172,6 +172,27 @@ QPushButton *VListPage::addTopButton(const QString &text, const QString &objectN
     return b;
 }
 
+void VListPage::orderTabs()
+{
+    QList<QWidget *> chain;
+    auto take = [&chain](QWidget *w) {
+        if (!w)
+            return;
+        if (w->focusPolicy() & Qt::TabFocus) {
+            chain << w;
+            return;
+        }
+        for (QWidget *c : w->findChildren<QWidget *>())
+            if (c->focusPolicy() & Qt::TabFocus)
+                chain << c;
+    };
+    for (int i = 0; i < m_top->count(); ++i)
+        take(m_top->itemAt(i)->widget());
+    chain << m_grid->allCheckBox() << listWidget() << m_info;
+    for (int i = 1; i < chain.size(); ++i)
+        setTabOrder(chain.at(i - 1), chain.at(i));
+}
+
 // ---- rows ---------------------------------------------------------------------
 
 void VListPage::showPage(quint64 build, const QJsonArray &items)

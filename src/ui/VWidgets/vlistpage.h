@@ -76,6 +76,8 @@ protected:
     // A button of the top bar (its text names it).
     QPushButton *addTopButton(const QString &text, const QString &objectName, const QString &icon);
     QHBoxLayout *topBar() const { return m_top; }
+    // Tab goes as the page reads: the top bar left to right, the grid, the pane.
+    void orderTabs();
     // The model and its page hand-over; columns are the grid's sort keys.
     void setModel(VPagedList *model);
     // One row widget for an item of the page; the page connects its buttons.

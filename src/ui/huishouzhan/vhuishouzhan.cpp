@@ -19,6 +19,7 @@
 #include "utils/vutils.h"
 
 #include <QHBoxLayout>
+#include <QShortcut>
 #include <QToolButton>
 #include <QJsonArray>
 #include <QLineEdit>
@@ -84,6 +85,10 @@ VHuishouzhan::VHuishouzhan(QWidget *parent) : VListPage(QStringLiteral("VHuishou
         m_menu->addAction(QStringLiteral("清空"), this, [this] { toClear(); });
         m_menu->popup(listWidget()->viewport()->mapToGlobal(pos));
     });
+    orderTabs();
+    // Delete on the list acts on the selection as the top button does.
+    auto *del = new QShortcut(QKeySequence::Delete, listWidget(), nullptr, nullptr, Qt::WidgetShortcut);
+    connect(del, &QShortcut::activated, this, [this] { toClear(); });
     // The first fetch once the page is on its way to the screen.
     QTimer::singleShot(200, this, [this] {
         if (!m_fetched)

@@ -28,6 +28,7 @@ VWodelianjie::VWodelianjie(QWidget *parent) : VListPage(QStringLiteral("VWodelia
                              {QStringLiteral("validity"), false},
                              {QStringLiteral("downloads"), true}},
                             this));
+    orderTabs();
     connect(m_cancel, &QPushButton::clicked, this, [] {
         emit VGlobalConnect::instance()->signalLayer_err(QStringLiteral("链接分享暂未开放"), false);
     });

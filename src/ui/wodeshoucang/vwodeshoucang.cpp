@@ -11,6 +11,7 @@
 #include "transfer/vglobalconnect.h"
 
 #include <QHBoxLayout>
+#include <QShortcut>
 #include <QToolButton>
 #include <QJsonArray>
 #include <QListWidget>
@@ -41,6 +42,10 @@ VWodeshoucang::VWodeshoucang(QWidget *parent)
                             this));
     listWidget()->setContextMenuPolicy(Qt::CustomContextMenu);
 
+    orderTabs();
+    // Delete on the list acts on the selection as the top button does.
+    auto *del = new QShortcut(QKeySequence::Delete, listWidget(), nullptr, nullptr, Qt::WidgetShortcut);
+    connect(del, &QShortcut::activated, this, [this] { toCancle(); });
     connect(m_ok, &QPushButton::clicked, this, &VWodeshoucang::on_pushButton_ok_clicked);
     connect(m_refresh, &QPushButton::clicked, this, &VWodeshoucang::on_pushButton_refresh_clicked);
     connect(g, &VGrid::signalItemClick, this, &VWodeshoucang::slotlItemClick);

@@ -45,6 +45,7 @@ VZuijinfangwen::VZuijinfangwen(QWidget *parent)
     setModel(new VPagedList({}, this));
     listWidget()->setContextMenuPolicy(Qt::CustomContextMenu);
 
+    orderTabs();
     connect(m_refresh, &QPushButton::clicked, this, &VZuijinfangwen::on_pushButton_refresh_clicked);
     connect(g, &VGrid::signalItemClick, this, &VZuijinfangwen::slotlItemClick);
     connect(g, &VGrid::signalItemDoubleClick, this, &VZuijinfangwen::slotItemDoubleClick);
