@@ -22,6 +22,7 @@
 #include "context/vglobalparameter.h"
 #include "lists/vpagedlist.h"
 #include "records/m_config.h"
+#include "task/vglobaltask.h"
 #include "transfer/vglobalconnect.h"
 #include "accessibilitycheck.h"
 #include "actpoll.h"
@@ -268,10 +269,14 @@ private slots:
         QTRY_VERIFY(recent.fileInfo()->rowCount() >= 4);
         saveShot(&recent, "recent.png");
 
-        // a double click previews: honest while the viewer is not part of the build
+        // a double click hands the file to the global task for its preview
         err.clear();
         recent.slotItemDoubleClick(row->listItem());
-        QCOMPARE(texts(err), QStringList{"在线预览暂不可用，请下载后查看"});
+        QVERIFY(err.isEmpty());
+        QCOMPARE(ops.size(), 1);
+        QCOMPARE(ops.first().at(0).value<enum_fileoptype>(), fileop_viewonline);
+        QCOMPARE(VGlobalTask::fileIdOf(ops.first().at(1)), id);
+        ops.clear();
 
         // download goes the disk view's way into the transfer log
         QSignalSpy counted(&disk, &VGonggongwangpan::signalBatchCounted);

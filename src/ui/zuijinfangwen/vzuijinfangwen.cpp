@@ -187,8 +187,8 @@ void VZuijinfangwen::handOff(int op, const M_api_visit &visit)
         return;
     }
     if (op == fileop_viewonline) {
-        // Online preview comes with the viewer window; until then say so.
-        emit hub->signalLayer_err(QStringLiteral("在线预览暂不可用，请下载后查看"), false);
+        // The global task asks the disk for the file and opens the viewer.
+        emit hub->signalFileOp(fileop_viewonline, visit.fileid);
         return;
     }
     // The file as the disk has it now (rights, size; gone since the list
