@@ -10,6 +10,20 @@ void writeString(QByteArray &out, const QString &s)
 {
     out += '"';
     const QByteArray u = s.toUtf8();
+    // Most text needs no escape at all: copied in one piece.
+    bool plain = true;
+    for (char ch : u) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == '"' || c == '\\' || c == '/' || c == '[' || c == ']') {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
+        out += u;
+        out += '"';
+        return;
+    }
     for (char ch : u) {
         const unsigned char c = static_cast<unsigned char>(ch);
         switch (c) {
@@ -86,6 +100,10 @@ void writeValue(QByteArray &out, const QJsonValue &v)
 
 } // namespace
 
+void appendString(QByteArray &out, const QString &s) { writeString(out, s); }
+
+void appendValue(QByteArray &out, const QJsonValue &v) { writeValue(out, v); }
+
 QByteArray write(const QJsonValue &value)
 {
     QByteArray out;
@@ -102,6 +120,18 @@ QByteArray envelope(int code, const QJsonValue &msg, const QJsonValue &data)
     writeValue(out, msg);
     out += ",\"data\":";
     writeValue(out, data.isUndefined() ? QJsonValue() : data);
+    out += '}';
+    return out;
+}
+
+QByteArray envelopeText(int code, const QJsonValue &msg, const QByteArray &dataText)
+{
+    QByteArray out;
+    out.reserve(dataText.size() + 64);
+    out += "{\"Code\":" + QByteArray::number(code) + ",\"Msg\":";
+    writeValue(out, msg);
+    out += ",\"data\":";
+    out += dataText;
     out += '}';
     return out;
 }

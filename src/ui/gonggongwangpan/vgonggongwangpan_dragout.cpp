@@ -1,0 +1,47 @@
+#include "gonggongwangpan/vgonggongwangpan_dragout.h"
+
+#include "disk/vpermission.h"
+#include "transfer/vglobalconnect.h"
+#include "utils/vutils.h"
+
+#include <QDrag>
+#include <QFile>
+#include <QMimeData>
+#include <QPixmap>
+#include <QUrl>
+#include <QWidget>
+
+VGonggongwangpan_dragout::Landing VGonggongwangpan_dragout::run(QWidget *source, const QList<M_fileinfo> &items)
+{
+    Landing out;
+    QList<M_fileinfo> allowed;
+    for (const M_fileinfo &i : items) {
+        if (VPermission::itemAllows(i, VPermission::Download))
+            allowed << i;
+    }
+    if (allowed.isEmpty())
+        return out;
+    const QString marker = VUtils::createDropMarker();
+    if (marker.isEmpty())
+        return out;
+    auto *mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(marker)});
+    // The program's own lists refuse this drag.
+    mime->setProperty("isTemp", 1);
+    auto *drag = new QDrag(source);
+    drag->setMimeData(mime);
+    drag->setPixmap(QPixmap(QStringLiteral(":/images/max/folder.png")).scaled(32, 32));
+    const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+    if (action != Qt::IgnoreAction) {
+        // Only an accepted drag has landed somewhere worth looking for.
+        const QString folder = VUtils::findDropFolder(marker);
+        if (folder.size() > 2) {
+            out.folder = folder;
+            out.items = allowed;
+        } else {
+            emit VGlobalConnect::instance()->signalLayer_err(QStringLiteral("未找到拖放的目标文件夹，请使用下载按钮"), false);
+        }
+    }
+    QFile::remove(marker);
+    return out;
+}

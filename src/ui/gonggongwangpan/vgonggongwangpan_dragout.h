@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include "records/m_fileinfo.h"
+
+class QWidget;
+
+// Dragging items of the disk views out of the program. The drag carries a
+// marker file (so the program's own lists refuse it) and, once a file
+// manager accepted it, the folder the marker landed in is where the items
+// are downloaded. Items without the download right stay behind.
+namespace VGonggongwangpan_dragout {
+struct Landing
+{
+    QString folder;            // empty: nothing to download
+    QList<M_fileinfo> items;   // what may be downloaded there
+};
+// Runs the drag (Qt's drag loop) from source; says so through the hub when
+// the drop was accepted but its folder is not found. The marker is removed
+// on every way out.
+Landing run(QWidget *source, const QList<M_fileinfo> &items);
+} // namespace VGonggongwangpan_dragout
