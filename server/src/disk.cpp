@@ -551,12 +551,13 @@ struct ListRow {
 const char *const kListColumns = "id, parentid, name, isdir, size, sha256, fullpath, addtime, adduserid, addusername,"
                                  " updatetime, updateuserid, updateusername, banben";
 
-QList<ListRow> listRows(qint64 parentid)
+using ListRows = std::vector<ListRow>;
+
+void listRows(qint64 parentid, ListRows &out)
 {
     QSqlQuery q = svc().store.exec(
         QStringLiteral("SELECT %1 FROM files WHERE parentid=? AND deleted=0").arg(QLatin1String(kListColumns)),
         {parentid});
-    QList<ListRow> out;
     while (q.next()) {
         ListRow r;
         r.id = q.value(0).toLongLong();
@@ -573,26 +574,28 @@ QList<ListRow> listRows(qint64 parentid)
         r.updateuserid = q.value(11).toLongLong();
         r.updateusername = q.value(12).toString();
         r.banben = q.value(13).toString();
-        out.append(r);
+        out.push_back(std::move(r));
     }
-    return out;
 }
 
 // Every live item below a folder (depth first), without the folder itself.
-void collectRows(qint64 id, QList<ListRow> &out, int depth = 0)
+void collectRows(qint64 id, ListRows &out, int depth = 0)
 {
     if (depth > 64)
         return;
-    const QList<ListRow> kids = listRows(id);
-    for (const ListRow &k : kids) {
-        out.append(k);
-        if (k.dir)
-            collectRows(k.id, out, depth + 1);
+    ListRows kids;
+    listRows(id, kids);
+    for (ListRow &k : kids) {
+        const bool dir = k.dir;
+        const qint64 kid = k.id;
+        out.push_back(std::move(k));
+        if (dir)
+            collectRows(kid, out, depth + 1);
     }
 }
 
 // Folders first, then names regardless of case.
-void sortRows(QList<ListRow> &rows)
+void sortRows(ListRows &rows)
 {
     std::sort(rows.begin(), rows.end(), [](const ListRow &a, const ListRow &b) {
         if (a.dir != b.dir)
@@ -714,26 +717,23 @@ void getList(Call &c)
     }
     const QString key = c.p("searchkey").trimmed();
     const int filetype = c.p("filetype").toInt();
-    QList<ListRow> rows;
+    ListRows rows;
     if (key.isEmpty())
-        rows = listRows(folder.value("id").toLongLong());
+        listRows(folder.value("id").toLongLong(), rows);
     else
         collectRows(folder.value("id").toLongLong(), rows);
     // Drop what the listing does not show before the folders' codes and
     // counts are read.
-    QList<ListRow> shown;
-    shown.reserve(rows.size());
-    for (const ListRow &r : qAsConst(rows)) {
-        if (!key.isEmpty() && !r.name.contains(key, Qt::CaseInsensitive))
-            continue;
-        if (filetype > 0 && (r.dir || category(extOf(r.name, false)) != filetype))
-            continue;
-        shown.append(r);
-    }
-    rows.clear();
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [&](const ListRow &r) {
+                                  if (!key.isEmpty() && !r.name.contains(key, Qt::CaseInsensitive))
+                                      return true;
+                                  return filetype > 0 && (r.dir || category(extOf(r.name, false)) != filetype);
+                              }),
+               rows.end());
     QList<QPair<qint64, qint64>> folders;
     QList<qint64> folderIds;
-    for (const ListRow &r : qAsConst(shown)) {
+    for (const ListRow &r : rows) {
         if (r.dir) {
             folders << qMakePair(r.id, r.parentid);
             folderIds << r.id;
@@ -741,33 +741,32 @@ void getList(Call &c)
     }
     perms.preload(folders);
     const QHash<qint64, DirCounts> counts = countsOf(folderIds);
-    sortRows(shown);
-    QByteArray list;
-    list.reserve(int(std::min<qint64>(qint64(shown.size()) * 700, 1 << 30)));
-    list += '[';
-    int total = 0;
-    for (const ListRow &r : qAsConst(shown)) {
-        const QString code = perms.code(r.dir, r.id, r.parentid);
-        if (!code.contains(QLatin1Char('1')))
-            continue; // not visible
-        if (total++)
-            list += ',';
-        const DirCounts dc = r.dir ? counts.value(r.id) : DirCounts();
-        writeRow(list, r, code, s.isAdmin(), r.dir ? &dc : nullptr);
-    }
-    list += ']';
+    sortRows(rows);
     if (c.p("visitlog") == QLatin1String("1") && folder.value("parentid").toLongLong() > 0)
         recordVisit(s, folder.value("id").toLongLong(), c.ip, QStringLiteral("浏览"));
     QJsonObject dir = record(folder, perms);
     dir["isadmin"] = s.isAdmin();
-    // Keys in the order QJsonObject keeps them.
-    QByteArray data = "{\"dirinfo\":";
-    data += json::write(dir);
-    data += ",\"list\":";
-    data += list;
-    data += ",\"pageindex\":1,\"pagesize\":" + QByteArray::number(total) + ",\"total\":" + QByteArray::number(total)
-            + '}';
-    c.replyText(0, QStringLiteral("获取成功"), data);
+    // The whole reply in one buffer; keys in the order QJsonObject keeps them.
+    QByteArray body;
+    body.reserve(int(std::min<qint64>(qint64(rows.size()) * 700 + 4096, 1 << 30)));
+    body += "{\"Code\":0,\"Msg\":";
+    json::appendString(body, QStringLiteral("获取成功"));
+    body += ",\"data\":{\"dirinfo\":";
+    body += json::write(dir);
+    body += ",\"list\":[";
+    int total = 0;
+    for (const ListRow &r : rows) {
+        const QString code = perms.code(r.dir, r.id, r.parentid);
+        if (!code.contains(QLatin1Char('1')))
+            continue; // not visible
+        if (total++)
+            body += ',';
+        const DirCounts dc = r.dir ? counts.value(r.id) : DirCounts();
+        writeRow(body, r, code, s.isAdmin(), r.dir ? &dc : nullptr);
+    }
+    body += "],\"pageindex\":1,\"pagesize\":" + QByteArray::number(total) + ",\"total\":" + QByteArray::number(total)
+            + "}}";
+    c.replyJson(body);
 }
 
 void getAllChild(Call &c)

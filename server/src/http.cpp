@@ -136,11 +136,10 @@ void Call::reply(int code, const QJsonValue &msg, const QJsonValue &data)
     res.set_content(b.constData(), size_t(b.size()), "application/json; charset=utf-8");
 }
 
-void Call::replyText(int code, const QJsonValue &msg, const QByteArray &dataText)
+void Call::replyJson(const QByteArray &body)
 {
     res.status = 200;
-    const QByteArray b = json::envelopeText(code, msg, dataText);
-    res.set_content(b.constData(), size_t(b.size()), "application/json; charset=utf-8");
+    res.set_content(body.constData(), size_t(body.size()), "application/json; charset=utf-8");
 }
 
 void Call::replyRaw(const std::string &body, const char *contentType, int status)

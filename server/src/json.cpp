@@ -9,6 +9,26 @@ namespace {
 void writeString(QByteArray &out, const QString &s)
 {
     out += '"';
+    // Plain ASCII without anything to escape goes straight in (most keys,
+    // paths' digits, times, codes): no UTF-8 copy of its own.
+    {
+        const int n = s.size();
+        const QChar *c = s.constData();
+        bool ascii = true;
+        for (int i = 0; i < n && ascii; ++i) {
+            const ushort u = c[i].unicode();
+            ascii = u >= 0x20 && u < 0x80 && u != '"' && u != '\\' && u != '/' && u != '[' && u != ']';
+        }
+        if (ascii) {
+            const int at = out.size();
+            out.resize(at + n);
+            char *d = out.data() + at;
+            for (int i = 0; i < n; ++i)
+                d[i] = char(c[i].unicode());
+            out += '"';
+            return;
+        }
+    }
     const QByteArray u = s.toUtf8();
     // Most text needs no escape at all: copied in one piece.
     bool plain = true;
@@ -120,18 +140,6 @@ QByteArray envelope(int code, const QJsonValue &msg, const QJsonValue &data)
     writeValue(out, msg);
     out += ",\"data\":";
     writeValue(out, data.isUndefined() ? QJsonValue() : data);
-    out += '}';
-    return out;
-}
-
-QByteArray envelopeText(int code, const QJsonValue &msg, const QByteArray &dataText)
-{
-    QByteArray out;
-    out.reserve(dataText.size() + 64);
-    out += "{\"Code\":" + QByteArray::number(code) + ",\"Msg\":";
-    writeValue(out, msg);
-    out += ",\"data\":";
-    out += dataText;
     out += '}';
     return out;
 }

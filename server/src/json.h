@@ -19,10 +19,6 @@ QString text(const QJsonValue &value);
 
 // The common reply envelope {"Code":..,"Msg":..,"data":..}.
 QByteArray envelope(int code, const QJsonValue &msg, const QJsonValue &data = QJsonValue());
-// The same with data already written as JSON text (large replies written
-// straight into text).
-QByteArray envelopeText(int code, const QJsonValue &msg, const QByteArray &dataText);
-
 // Pieces for writing JSON text by hand, with the escaping above.
 void appendString(QByteArray &out, const QString &s);
 void appendValue(QByteArray &out, const QJsonValue &v);

@@ -11,6 +11,19 @@
 #include <QUrl>
 #include <QWidget>
 
+namespace {
+VGonggongwangpan_dragout::DragLoop &dragLoop()
+{
+    static VGonggongwangpan_dragout::DragLoop loop;
+    return loop;
+}
+} // namespace
+
+void VGonggongwangpan_dragout::setDragLoop(const DragLoop &loop)
+{
+    dragLoop() = loop;
+}
+
 VGonggongwangpan_dragout::Landing VGonggongwangpan_dragout::run(QWidget *source, const QList<M_fileinfo> &items)
 {
     Landing out;
@@ -31,7 +44,10 @@ VGonggongwangpan_dragout::Landing VGonggongwangpan_dragout::run(QWidget *source,
     auto *drag = new QDrag(source);
     drag->setMimeData(mime);
     drag->setPixmap(QPixmap(QStringLiteral(":/images/max/folder.png")).scaled(32, 32));
-    const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+    const Qt::DropAction action =
+        dragLoop() ? dragLoop()(drag) : drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+    if (dragLoop())
+        drag->deleteLater();
     if (action != Qt::IgnoreAction) {
         // Only an accepted drag has landed somewhere worth looking for.
         const QString folder = VUtils::findDropFolder(marker);

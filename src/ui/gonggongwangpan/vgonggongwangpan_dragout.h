@@ -3,8 +3,11 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 #include "records/m_fileinfo.h"
 
+class QDrag;
 class QWidget;
 
 // Dragging items of the disk views out of the program. The drag carries a
@@ -21,4 +24,9 @@ struct Landing
 // the drop was accepted but its folder is not found. The marker is removed
 // on every way out.
 Landing run(QWidget *source, const QList<M_fileinfo> &items);
+// What runs a prepared drag: QDrag::exec unless set. Tests put a stand-in
+// for the desktop's drag loop here (the offscreen platform has none); an
+// empty function restores QDrag::exec.
+using DragLoop = std::function<Qt::DropAction(QDrag *)>;
+void setDragLoop(const DragLoop &loop);
 } // namespace VGonggongwangpan_dragout
