@@ -4,9 +4,12 @@
 #include "transfer/vglobalconnect.h"
 #include "utils/vutils.h"
 
+#include <QApplication>
 #include <QDrag>
 #include <QFile>
+#include <QListWidget>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QUrl>
 #include <QWidget>
@@ -60,4 +63,30 @@ VGonggongwangpan_dragout::Landing VGonggongwangpan_dragout::run(QWidget *source,
     }
     QFile::remove(marker);
     return out;
+}
+
+bool VGonggongwangpan_dragout::Gesture::starts(QListWidget *list, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto *e = static_cast<QMouseEvent *>(event);
+        m_pressed = e->button() == Qt::LeftButton;
+        m_pressPos = e->pos();
+        return false;
+    }
+    case QEvent::MouseButtonRelease:
+        m_pressed = false;
+        return false;
+    case QEvent::MouseMove: {
+        auto *e = static_cast<QMouseEvent *>(event);
+        if (!m_pressed || !(e->buttons() & Qt::LeftButton)
+            || (e->pos() - m_pressPos).manhattanLength() < QApplication::startDragDistance())
+            return false;
+        m_pressed = false;
+        QListWidgetItem *it = list->itemAt(m_pressPos);
+        return it && it->isSelected();
+    }
+    default:
+        return false;
+    }
 }

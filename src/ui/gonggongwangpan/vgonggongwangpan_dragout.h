@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPoint>
 #include <QString>
 
 #include <functional>
@@ -8,6 +9,8 @@
 #include "records/m_fileinfo.h"
 
 class QDrag;
+class QEvent;
+class QListWidget;
 class QWidget;
 
 // Dragging items of the disk views out of the program. The drag carries a
@@ -29,4 +32,17 @@ Landing run(QWidget *source, const QList<M_fileinfo> &items);
 // empty function restores QDrag::exec.
 using DragLoop = std::function<Qt::DropAction(QDrag *)>;
 void setDragLoop(const DragLoop &loop);
+
+// Tells a drag out from the presses and moves on a list's viewport: the
+// left button pressed on a selected item and moved far enough.
+class Gesture
+{
+public:
+    // True when the event starts a drag (the press is then used up).
+    bool starts(QListWidget *list, QEvent *event);
+
+private:
+    QPoint m_pressPos;
+    bool m_pressed = false;
+};
 } // namespace VGonggongwangpan_dragout

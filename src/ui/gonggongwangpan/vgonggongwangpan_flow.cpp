@@ -28,13 +28,14 @@ class VFlowNameDelegate : public QStyledItemDelegate
 public:
     explicit VFlowNameDelegate(VGonggongwangpan_flow *view) : QStyledItemDelegate(view), m_view(view) {}
 
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const override
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const override
     {
         auto *e = new QLineEdit(parent);
         e->setObjectName(QStringLiteral("lineEdit_rename"));
         e->setAccessibleName(QStringLiteral("新名称"));
         e->setAlignment(Qt::AlignCenter);
         m_editor = e;
+        m_editing = index;
         return e;
     }
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
@@ -50,22 +51,34 @@ public:
     }
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &) const override
     {
-        // Under the icon, across the cell.
+        // Where the name is, under the icon, across the cell.
         const QRect r = option.rect;
         const int h = editor->sizeHint().height();
-        editor->setGeometry(r.left(), qMax(r.top(), r.bottom() - h - 8), r.width(), h);
+        const int top = r.top() + option.decorationSize.height() + 8;
+        editor->setGeometry(r.left() + 2, qMin(top, r.bottom() - h), r.width() - 4, h);
     }
     void destroyEditor(QWidget *editor, const QModelIndex &index) const override
     {
         // Committed, cancelled or gone with its item: the rename flag goes back.
         m_view->editorGone();
+        m_editing = QPersistentModelIndex();
         QStyledItemDelegate::destroyEditor(editor, index);
     }
     QLineEdit *editor() const { return m_editor; }
 
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        // The name being edited shows only in the editor.
+        if (m_editing.isValid() && index == m_editing)
+            option->text.clear();
+    }
+
 private:
     VGonggongwangpan_flow *m_view;
     mutable QPointer<QLineEdit> m_editor;
+    mutable QPersistentModelIndex m_editing;
 };
 
 VGonggongwangpan_flow::VGonggongwangpan_flow(QWidget *parent) : QWidget(parent)
@@ -244,33 +257,11 @@ bool VGonggongwangpan_flow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_list->viewport()) {
         // Dragging selected items out to a local folder, as in the list view.
-        switch (event->type()) {
-        case QEvent::MouseButtonPress: {
-            auto *e = static_cast<QMouseEvent *>(event);
-            m_pressed = e->button() == Qt::LeftButton;
-            m_pressPos = e->pos();
-            break;
-        }
-        case QEvent::MouseButtonRelease:
-            m_pressed = false;
-            break;
-        case QEvent::MouseMove: {
-            auto *e = static_cast<QMouseEvent *>(event);
-            if (m_pressed && (e->buttons() & Qt::LeftButton) && !m_renaming
-                && (e->pos() - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
-                m_pressed = false;
-                QListWidgetItem *it = m_list->itemAt(m_pressPos);
-                if (it && it->isSelected()) {
-                    const VGonggongwangpan_dragout::Landing l = VGonggongwangpan_dragout::run(this, selection());
-                    if (!l.folder.isEmpty())
-                        emit signalDrag2Local(l.folder, l.items);
-                    return true;
-                }
-            }
-            break;
-        }
-        default:
-            break;
+        if (!m_renaming && m_gesture.starts(m_list, event)) {
+            const VGonggongwangpan_dragout::Landing l = VGonggongwangpan_dragout::run(this, selection());
+            if (!l.folder.isEmpty())
+                emit signalDrag2Local(l.folder, l.items);
+            return true;
         }
         // Drags are taken so the pointer shows a target, but a drop here uploads nothing.
         if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {

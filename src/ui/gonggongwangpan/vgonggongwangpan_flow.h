@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QWidget>
 
+#include "gonggongwangpan/vgonggongwangpan_dragout.h"
 #include "records/m_fileinfo.h"
 #include "records/m_renameinfo.h"
 
@@ -60,6 +61,5 @@ private:
     quint64 m_build = 0;
     bool m_renaming = false;
     QString m_renameExt;
-    QPoint m_pressPos;
-    bool m_pressed = false;
+    VGonggongwangpan_dragout::Gesture m_gesture;
 };

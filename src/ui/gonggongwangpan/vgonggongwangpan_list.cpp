@@ -281,28 +281,14 @@ bool VGonggongwangpan_list::eventFilter(QObject *watched, QEvent *event)
         emit signalDropUrls(m->urls());
         return true;
     }
-    case QEvent::MouseButtonPress: {
-        auto *e = static_cast<QMouseEvent *>(event);
-        m_pressed = e->button() == Qt::LeftButton;
-        m_pressPos = e->pos();
-        break;
-    }
+    case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
-        m_pressed = false;
-        break;
-    case QEvent::MouseMove: {
-        auto *e = static_cast<QMouseEvent *>(event);
-        if (m_pressed && (e->buttons() & Qt::LeftButton)
-            && (e->pos() - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
-            m_pressed = false;
-            QListWidgetItem *it = listWidget()->itemAt(m_pressPos);
-            if (it && it->isSelected()) {
-                startDrag();
-                return true;
-            }
+    case QEvent::MouseMove:
+        if (m_gesture.starts(listWidget(), event)) {
+            startDrag();
+            return true;
         }
         break;
-    }
     default:
         break;
     }

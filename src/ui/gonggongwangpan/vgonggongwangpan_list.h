@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "gonggongwangpan/vgonggongwangpan_dragout.h"
 #include "records/m_fileinfo.h"
 #include "records/m_renameinfo.h"
 
@@ -73,6 +74,5 @@ private:
     quint64 m_build = 0;
     bool m_building = false;
     bool m_acceptUpload = false;
-    QPoint m_pressPos;
-    bool m_pressed = false;
+    VGonggongwangpan_dragout::Gesture m_gesture;
 };
