@@ -103,13 +103,8 @@ private slots:
         uiTestSetup();
         Api::instance()->setRestartHandler([](const QString &) {});
         QVERIFY2(server.start(), qPrintable(server.errorString()));
-        VGlobalParameter::instance()->setServerRoot(server.rootUrl());
-        token = server.signIn("demo", "demo123");
+        token = signInClient(server, "demo", "demo123");
         QVERIFY(!token.isEmpty());
-        Api::instance()->setToken(token);
-        const QJsonObject info = server.call(QStringLiteral("api/v1/user/info/GetLoginInfo"), {}, token, false);
-        QVERIFY(Api::instance()->setUserInfo(Api::getData(info).toObject()));
-        UserInfo::instance()->username = "demo";
         M_config::instance()->reset();
         M_config::instance()->Transfer_default_path = downloads.path();
         QVERIFY(db_self::instance()->isReady());

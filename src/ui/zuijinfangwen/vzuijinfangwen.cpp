@@ -99,20 +99,12 @@ QWidget *VZuijinfangwen::createRow(const QJsonObject &item, QListWidgetItem *lis
     connect(row, &VZuijinfangwen_item::signalDownload, this,
             [this](const QString &id) { handOff(fileop_download, visitOf(id)); });
     connect(row, &VZuijinfangwen_item::signalMore, this, &VZuijinfangwen::showMenu);
-    connect(row, &VZuijinfangwen_item::signalOpenFolder, this, [](const QString &path) {
-        emit VGlobalConnect::instance()->signalClickLeftMenu(leftmenu_gonggongwangpan, path);
-    });
     return row;
 }
 
 QString VZuijinfangwen::idOf(const QJsonObject &item) const
 {
     return item.value(QStringLiteral("rowid")).toString();
-}
-
-QString VZuijinfangwen::nameOf(const QJsonObject &item) const
-{
-    return item.value(QStringLiteral("filename")).toString();
 }
 
 M_api_visit VZuijinfangwen::visitOf(const QString &rowId) const
