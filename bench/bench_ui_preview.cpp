@@ -8,6 +8,7 @@
 // figures beside them.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QSaveFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -77,7 +78,18 @@ int main(int argc, char *argv[])
     b.api = server.rootUrl() + "api/";
     b.token = token;
     const QString url = VPreviewUrl::build(f, b).url;
-    out << "preview_url " << url << Qt::endl; // for the reference fetch (a stand-in token)
+    // Reference: curl fetching the same page (the server's share of a load).
+    {
+        QProcess curl;
+        curl.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                                            QStringLiteral("-w"), QStringLiteral("%{http_code} %{time_total}"), url});
+        curl.waitForFinished(60000);
+        const QStringList r = QString::fromLatin1(curl.readAllStandardOutput()).split(' ');
+        if (r.size() == 2 && r.at(0) == QLatin1String("200"))
+            out << "reference_curl_preview_page_ms " << r.at(1).toDouble() * 1000 << Qt::endl;
+        else
+            out << "reference_curl_preview_page_ms failed" << Qt::endl;
+    }
     out << "preview_cold_ms " << pageLoad(url) << Qt::endl;
     double warm = 1e18;
     for (int i = 0; i < 5; ++i)

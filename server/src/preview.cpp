@@ -22,7 +22,9 @@ QString page(const QString &title, const QString &body)
                           "<style>body{font-family:sans-serif;margin:0;background:#f5f7fa}"
                           "header{background:#0081dd;color:#fff;padding:10px 16px;font-size:16px}"
                           "main{padding:16px}pre{white-space:pre-wrap;background:#fff;padding:12px;border:1px solid #e4e7ed}"
-                          "img{max-width:100%%;display:block;margin:auto}</style></head>"
+                          "img{max-width:100%;display:block;margin:auto}"
+                          "#viewer-kind{display:inline-block;font-size:12px;color:#fff;background:#909399;"
+                          "border-radius:3px;padding:2px 8px;margin:0}</style></head>"
                           "<body><header>%1</header><main>%2</main></body></html>")
         .arg(title.toHtmlEscaped(), body);
 }
