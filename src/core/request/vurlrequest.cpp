@@ -117,7 +117,13 @@ QString VUrlRequest::failureText(const QString &message)
     QJsonObject o;
     o.insert(QStringLiteral("Code"), 99);
     o.insert(QStringLiteral("Msg"), message);
+    o.insert(QStringLiteral("transport"), true);
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+bool VUrlRequest::isTransportFailure(const QJsonObject &reply)
+{
+    return reply.value(QLatin1String("transport")).toBool();
 }
 
 void VUrlRequest::setTimeOut()

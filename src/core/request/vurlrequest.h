@@ -80,6 +80,10 @@ public:
 
     // The reply text of a transport failure.
     static QString failureText(const QString &message);
+    // True for the replies made here because no answer came (network error,
+    // time-out, HTTP error status): they carry "Code" 99 like a refusal, and
+    // a mark the servers never send.
+    static bool isTransportFailure(const QJsonObject &reply);
 
     // Log forms with secrets masked: password fields, tokens, "tk=".
     static QString redactQuery(const QString &query);
