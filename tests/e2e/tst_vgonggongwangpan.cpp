@@ -31,6 +31,7 @@
 #include "records/m_config.h"
 #include "request/vurlrequest.h"
 #include "transfer/vglobalconnect.h"
+#include "actpoll.h"
 #include "testhome.h"
 #include "testserver.h"
 #include "accessibilitycheck.h"
@@ -59,35 +60,6 @@
 #include <memory>
 
 #include <sys/stat.h>
-
-// The main window's act poll, as the page sees it: every pending act's
-// record through the hub, over and over.
-class ActPoll : public QObject
-{
-public:
-    ActPoll()
-    {
-        m_timer.setInterval(50);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const QStringList ids = Api::instance()->actIds();
-            if (m_busy || ids.isEmpty())
-                return;
-            m_busy = true;
-            auto *req = new VUrlRequest;
-            connect(req, qOverload<const QJsonObject &>(&VUrlRequest::signalResult), this, [this](const QJsonObject &re) {
-                m_busy = false;
-                for (const QJsonValue &v : Api::toArray(re.value("Msg")))
-                    emit VGlobalConnect::instance()->signalWp_result(v.toObject());
-            });
-            Api::instance()->startApi(req, Api::act_GetActStatus, Api::params_act_GetActStatus(ids), false);
-        });
-        m_timer.start();
-    }
-
-private:
-    QTimer m_timer;
-    bool m_busy = false;
-};
 
 class TstVGonggongwangpan : public QObject
 {

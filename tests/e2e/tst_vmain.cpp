@@ -3,6 +3,9 @@
 // shutdown that waits for transfers, and the last view kept across runs.
 #include "gonggongwangpan/vgonggongwangpan.h"
 #include "main/vemptypage.h"
+#include "huishouzhan/vhuishouzhan.h"
+#include "wodeshoucang/vwodeshoucang.h"
+#include "zuijinfangwen/vzuijinfangwen.h"
 #include "chuanshuliebiao/vchuanshuliebiao.h"
 #include "main/vmain.h"
 #include "main/enum_leftmenu.h"
@@ -198,11 +201,19 @@ private slots:
     {
         auto w = window();
         QSignalSpy selected(w.get(), &VMain::signalLeftmenuSelected);
+        const char *lists[] = {"/api/v1/wp/visit/list", "/api/v1/wp/favourite/list", "/api/v1/wp/file/getrecyclelist"};
+        QList<int> before;
+        for (const char *l : lists)
+            before << server.requestCount(QString::fromLatin1(l));
         for (int i = 0; i < 2; ++i)
             for (int v : {8, 9, 11, 14, 0})
                 w->slotClickLeftMenu(v, QVariant());
-        for (int v : {8, 9, 11})
-            QCOMPARE(qobject_cast<VEmptyPage *>(w->page(v))->reloadCount(), 2);
+        QVERIFY(qobject_cast<VZuijinfangwen *>(w->page(8)));
+        QVERIFY(qobject_cast<VWodeshoucang *>(w->page(9)));
+        QVERIFY(qobject_cast<VHuishouzhan *>(w->page(11)));
+        // each selection asks for the list again
+        for (int i = 0; i < 3; ++i)
+            QTRY_VERIFY(server.requestCount(QString::fromLatin1(lists[i])) >= before.at(i) + 2);
         QVERIFY(qobject_cast<VChuanshuliebiao *>(w->page(14))); // the transfer list, made at start
         QVERIFY(qobject_cast<VGonggongwangpan *>(w->page(0)));
         QCOMPARE(selected.size(), 10);

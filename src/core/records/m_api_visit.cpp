@@ -17,4 +17,5 @@ M_api_visit::M_api_visit(const QJsonObject &o)
     fileext = toText(o, "fileext");
     filecategory = toInt(o, "filecategory");
     status = toInt(o, "status");
+    isdir = toFlag(o, "isdir") || visittype == QStringLiteral("浏览");
 }

@@ -23,6 +23,9 @@ public:
     QString fileext;
     int filecategory = 0;
     int status = 0;
+    // A folder (the service marks browsed folders; older replies only by
+    // the visit type "浏览").
+    bool isdir = false;
 };
 
 Q_DECLARE_METATYPE(M_api_visit)

@@ -2,6 +2,8 @@
 
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 
 #include "VWidgets/vdialog.h"
@@ -65,6 +67,30 @@ LogBar logBar(QWidget *parent, const QString &backText, const QString &firstTab,
     }
     h->addStretch();
     return out;
+}
+
+QListWidget *reportList(const QString &accessibleName, QWidget *parent)
+{
+    auto *list = new QListWidget(parent);
+    list->setObjectName(QStringLiteral("listWidget_err"));
+    list->setAccessibleName(accessibleName);
+    list->setSelectionMode(QAbstractItemView::NoSelection);
+    list->setStyleSheet(QStringLiteral("QListWidget{border:1px solid #EEEEEE;}"));
+    return list;
+}
+
+void addReportRow(QListWidget *list, const QString &html, const QString &accessibleText)
+{
+    auto *label = new QLabel(list);
+    label->setTextFormat(Qt::RichText);
+    label->setWordWrap(true);
+    label->setContentsMargins(8, 6, 8, 6);
+    label->setText(html);
+    label->setAccessibleName(accessibleText);
+    auto *item = new QListWidgetItem(list);
+    item->setData(Qt::AccessibleTextRole, accessibleText);
+    item->setSizeHint(QSize(440, label->heightForWidth(440) + 14));
+    list->setItemWidget(item, label);
 }
 
 void nameButtons(VDialog *dialog, const QString &ok, const QString &cancel)

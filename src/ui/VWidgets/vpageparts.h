@@ -3,6 +3,7 @@
 #include <QString>
 
 class QHBoxLayout;
+class QListWidget;
 class QPushButton;
 class QWidget;
 class VDialog;
@@ -24,6 +25,11 @@ struct LogBar
     QPushButton *second = nullptr;
 };
 LogBar logBar(QWidget *parent, const QString &backText, const QString &firstTab, const QString &secondTab);
+
+// The list of a failure report: one rich-text row per item, nothing to select.
+QListWidget *reportList(const QString &accessibleName, QWidget *parent);
+// A row of it: the (escaped) rich text and the text a screen reader reads.
+void addReportRow(QListWidget *list, const QString &html, const QString &accessibleText);
 
 // OK and cancel with their texts as names; Enter does not press them.
 void nameButtons(VDialog *dialog, const QString &ok, const QString &cancel);

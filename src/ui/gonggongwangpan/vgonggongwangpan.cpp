@@ -24,6 +24,7 @@
 #include "disk/vdisklist.h"
 #include "disk/vdownloadplan.h"
 #include "disk/vpermission.h"
+#include "lists/vlistrules.h"
 #include "records/m_api_move.h"
 #include "records/m_config.h"
 #include "request/vurlrequest.h"
@@ -80,12 +81,7 @@ bool allAllow(const QList<M_fileinfo> &items, int bit)
 
 QString VGonggongwangpan::displayPath(const QString &fullpath)
 {
-    QStringList segs = fullpath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (segs.size() >= 2 && segs.at(1).compare(QLatin1String("sharedisk"), Qt::CaseInsensitive) == 0)
-        segs = segs.mid(2);
-    if (segs.isEmpty())
-        return QStringLiteral("/");
-    return QLatin1Char('/') + segs.join(QLatin1Char('/')) + QLatin1Char('/');
+    return VListRules::displayPath(fullpath);
 }
 
 VGonggongwangpan::VGonggongwangpan(QWidget *parent) : VPage(parent)

@@ -1,5 +1,7 @@
 #include "gonggongwangpan/vgonggongwangpan_errmove.h"
 
+#include "VWidgets/vpageparts.h"
+
 #include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
@@ -36,26 +38,13 @@ VGonggongwangpan_errmove::VGonggongwangpan_errmove(const QJsonArray &failures, c
                            QStringLiteral("IP：%1").arg(ip.toHtmlEscaped()),
                            QStringLiteral("操作人:%1").arg(user.toHtmlEscaped())));
     lay->addWidget(head);
-    m_list = new QListWidget(content);
-    m_list->setObjectName(QStringLiteral("listWidget_err"));
-    m_list->setAccessibleName(QStringLiteral("失败的项目"));
-    m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setStyleSheet(QStringLiteral("QListWidget{border:1px solid #EEEEEE;}"));
+    m_list = VPageParts::reportList(QStringLiteral("失败的项目"), content);
     for (const QJsonValue &v : failures) {
         const QJsonObject o = v.toObject();
-        auto *label = new QLabel(m_list);
-        label->setTextFormat(Qt::RichText);
-        label->setWordWrap(true);
-        label->setContentsMargins(8, 6, 8, 6);
         const QString source = o.value(QStringLiteral("path")).toString();
-        const QString target = o.value(QStringLiteral("to")).toString();
         const QString reason = o.value(QStringLiteral("msg")).toString();
-        label->setText(rowText(time, source, target, reason));
-        label->setAccessibleName(QStringLiteral("%1 %2").arg(source, reason));
-        auto *item = new QListWidgetItem(m_list);
-        item->setData(Qt::AccessibleTextRole, QStringLiteral("%1 %2").arg(source, reason));
-        item->setSizeHint(QSize(440, label->heightForWidth(440) + 14));
-        m_list->setItemWidget(item, label);
+        VPageParts::addReportRow(m_list, rowText(time, source, o.value(QStringLiteral("to")).toString(), reason),
+                                 QStringLiteral("%1 %2").arg(source, reason));
     }
     lay->addWidget(m_list);
     setContentWidget(content);

@@ -2,6 +2,10 @@
 #include "ui_vmain.h"
 
 #include "gonggongwangpan/vgonggongwangpan.h"
+#include "huishouzhan/vhuishouzhan.h"
+#include "wodelianjie/vwodelianjie.h"
+#include "wodeshoucang/vwodeshoucang.h"
+#include "zuijinfangwen/vzuijinfangwen.h"
 #include "login/vlogin.h"
 #include "main/vchangepassword.h"
 #include "chuanshuliebiao/vchuanshuliebiao.h"
@@ -236,6 +240,18 @@ VPage *VMain::createPage(int value)
         break;
     case leftmenu_beifen:
         p = new VBendibeifen_main(ui->stackedWidget);
+        break;
+    case leftmenu_zuijin:
+        p = new VZuijinfangwen(ui->stackedWidget);
+        break;
+    case leftmenu_shoucang:
+        p = new VWodeshoucang(ui->stackedWidget);
+        break;
+    case leftmenu_lianjie:
+        p = new VWodelianjie(ui->stackedWidget);
+        break;
+    case leftmenu_huishouzhan:
+        p = new VHuishouzhan(ui->stackedWidget);
         break;
     default:
         p = new VEmptyPage(value, ui->stackedWidget);
