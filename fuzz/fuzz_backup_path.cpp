@@ -3,6 +3,7 @@
 // as the one cleaning of server names leaves it.
 #include "backup/vbackuppath.h"
 #include "fuzzcheck.h"
+#include "utils/vfilename.h"
 #include "transfer/vhttpparse.h"
 
 #include <QDir>
@@ -22,7 +23,7 @@ static void check(const QString &serverPath)
     FUZZ_CHECK(!got.contains(QLatin1Char('\\')) && !got.contains(QChar(0)));
     for (const QString &name : got.mid(root.size() + 1).split(QLatin1Char('/'))) {
         FUZZ_CHECK(!name.isEmpty() && name != QLatin1String(".") && name != QLatin1String(".."));
-        FUZZ_CHECK(cleanServerFileName(name) == name);
+        FUZZ_CHECK(cleanFileName(name) == name);
     }
 }
 

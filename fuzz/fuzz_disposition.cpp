@@ -1,6 +1,7 @@
 // A Content-Disposition value from a download server, and the cleaning every
 // server name goes through before it names a local file.
 #include "fuzzcheck.h"
+#include "utils/vfilename.h"
 #include "transfer/vhttpparse.h"
 
 #include <cstdint>
@@ -16,13 +17,13 @@ static void checkSafe(const QString &name)
     for (const QChar c : QStringLiteral(":*?\"<>|"))
         FUZZ_CHECK(!name.contains(c));
     FUZZ_CHECK(name == name.trimmed() && !name.endsWith(QLatin1Char('.')));
-    FUZZ_CHECK(cleanServerFileName(name) == name); // cleaning twice changes nothing
+    FUZZ_CHECK(cleanFileName(name) == name); // cleaning twice changes nothing
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray value(reinterpret_cast<const char *>(data), int(size));
     checkSafe(fileNameFromDisposition(value));
-    checkSafe(cleanServerFileName(QString::fromUtf8(value)));
+    checkSafe(cleanFileName(QString::fromUtf8(value)));
     return 0;
 }

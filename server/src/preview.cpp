@@ -22,9 +22,27 @@ QString page(const QString &title, const QString &body)
                           "<style>body{font-family:sans-serif;margin:0;background:#f5f7fa}"
                           "header{background:#0081dd;color:#fff;padding:10px 16px;font-size:16px}"
                           "main{padding:16px}pre{white-space:pre-wrap;background:#fff;padding:12px;border:1px solid #e4e7ed}"
-                          "img{max-width:100%%;display:block;margin:auto}</style></head>"
+                          "img{max-width:100%;display:block;margin:auto}"
+                          "#viewer-kind{display:inline-block;font-size:12px;color:#fff;background:#909399;"
+                          "border-radius:3px;padding:2px 8px;margin:0}</style></head>"
                           "<body><header>%1</header><main>%2</main></body></html>")
         .arg(title.toHtmlEscaped(), body);
+}
+
+// Whether u lies on this server's own main address (scheme, host and port).
+bool isOurs(const QUrl &u)
+{
+    const QUrl base(svc().mainBase());
+    return u.scheme() == base.scheme() && u.host() == base.host() && u.port(-1) == base.port(-1);
+}
+
+// The path with repeated slashes read as one, in lower case.
+QString plainPath(const QUrl &u)
+{
+    QString p = u.path().toLower();
+    while (p.contains(QLatin1String("//")))
+        p.replace(QLatin1String("//"), QLatin1String("/"));
+    return p;
 }
 
 // A file named by one of our own file addresses, with its token checked.
@@ -32,8 +50,8 @@ QVariantMap fileOfUrl(const QString &url, int bit, QString *error)
 {
     const QUrl u(url);
     const QUrlQuery q(u);
-    const QString path = u.path();
-    if (!path.endsWith(QLatin1String("/web/preview/file")) && !path.endsWith(QLatin1String("/web/download/file"))) {
+    const QString path = plainPath(u);
+    if (!isOurs(u) || (path != QLatin1String("/web/preview/file") && path != QLatin1String("/web/download/file"))) {
         *error = QStringLiteral("不支持的预览地址");
         return QVariantMap();
     }
@@ -61,9 +79,13 @@ void previewPage(Call &c)
     const QString type = c.p("filetype").trimmed().toLower();
     const QString title = c.p("title").isEmpty() ? QStringLiteral("文件预览") : c.p("title");
     QString err;
+    if (type != QLatin1String("image") && type != QLatin1String("txt")) {
+        c.replyHtml(page(title, QStringLiteral("<p class=\"error\" id=\"preview-error\">不支持的文件类型</p>")), 200);
+        return;
+    }
     const QVariantMap f = fileOfUrl(url, disk::Preview, &err);
     if (f.isEmpty()) {
-        c.replyHtml(page(title, QStringLiteral("<p class=\"error\">%1</p>").arg(err.toHtmlEscaped())), 200);
+        c.replyHtml(page(title, QStringLiteral("<p class=\"error\" id=\"preview-error\">%1</p>").arg(err.toHtmlEscaped())), 200);
         return;
     }
     if (type == QLatin1String("image")) {
@@ -78,8 +100,14 @@ void previewPage(Call &c)
 
 QVariantMap fileOfWopi(const QString &src, const QString &token, QString *error)
 {
-    static const QRegularExpression re(QStringLiteral("/wopi/files/(\\d+)"));
-    const QRegularExpressionMatch m = re.match(QUrl::fromPercentEncoding(src.toUtf8()));
+    // Only the form the client builds: <api root>/v1/wp/wopi/files/<id>/review
+    static const QRegularExpression re(QStringLiteral("^/api/v1/wp/wopi/files/(\\d+)/review$"));
+    const QUrl u(src);
+    const QRegularExpressionMatch m = re.match(plainPath(u));
+    if (!isOurs(u) || !m.hasMatch() || u.hasQuery()) {
+        *error = QStringLiteral("文档地址无效");
+        return QVariantMap();
+    }
     Session s;
     if (!auth::lookup(token, &s)) {
         *error = QStringLiteral("登录已失效，请重新登录");
@@ -98,19 +126,40 @@ QVariantMap fileOfWopi(const QString &src, const QString &token, QString *error)
     return f;
 }
 
+// The viewer a docs address asks for, or empty for none of ours.
+QString viewerKind(const Call &c)
+{
+    const QString path = QString::fromStdString(c.path);
+    if (path == QLatin1String("/docs/wv/wordviewerframe.aspx"))
+        return c.p("PdfMode") == QLatin1String("1") ? QStringLiteral("pdf") : QStringLiteral("word");
+    if (path == QLatin1String("/docs/x/_layouts/xlviewerinternal.aspx"))
+        return QStringLiteral("excel");
+    if (path == QLatin1String("/docs/o/onenoteframe.aspx"))
+        return QStringLiteral("onenote");
+    if (path == QLatin1String("/docs/p/powerpointframe.aspx"))
+        return QStringLiteral("powerpoint");
+    return QString();
+}
+
 void docsPage(Call &c)
 {
     QString err;
+    const QString kind = viewerKind(c);
+    if (kind.isEmpty()) {
+        c.replyHtml(page(QStringLiteral("文档预览"), QStringLiteral("<p class=\"error\" id=\"preview-error\">不支持的查看器</p>")), 404);
+        return;
+    }
     const QVariantMap f = fileOfWopi(c.p("WOPISrc"), c.p("access_token"), &err);
     if (f.isEmpty()) {
-        c.replyHtml(page(QStringLiteral("文档预览"), QStringLiteral("<p class=\"error\">%1</p>").arg(err.toHtmlEscaped())));
+        c.replyHtml(page(QStringLiteral("文档预览"), QStringLiteral("<p class=\"error\" id=\"preview-error\">%1</p>").arg(err.toHtmlEscaped())));
         return;
     }
     const QString name = f.value("name").toString();
     const QString text = doctext::extract(svc().store.blobPath(f.value("sha256").toString()), disk::extOf(name, false));
-    c.replyHtml(page(name, QStringLiteral("<h2 id=\"doc-name\">%1</h2><pre id=\"doc-text\">%2</pre>")
+    c.replyHtml(page(name, QStringLiteral("<p id=\"viewer-kind\">%3</p><h2 id=\"doc-name\">%1</h2><pre id=\"doc-text\">%2</pre>")
                                .arg(name.toHtmlEscaped(),
-                                    text.isEmpty() ? QStringLiteral("（此文档没有可显示的文字）") : text.toHtmlEscaped())));
+                                    text.isEmpty() ? QStringLiteral("（此文档没有可显示的文字）") : text.toHtmlEscaped(),
+                                    kind)));
 }
 
 void wopiFiles(Call &c)

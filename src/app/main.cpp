@@ -30,6 +30,7 @@ void startUp(const QStringList &arguments)
     const QString root = VGlobalParameter::serverRootOverride(arguments);
     if (!root.isEmpty())
         VGlobalParameter::instance()->setServerRoot(root);
+    VGlobalParameter::instance()->setPreviewRoot(qEnvironmentVariable("ORVEL_PREVIEW_ROOT"));
 
     VConfigs::instance()->setEdition(0);
     // The speed limits follow the settings from here on, for every transfer.
@@ -87,7 +88,8 @@ int main(int argc, char *argv[])
                    "                 (also ORVEL_SERVER_ROOT); the built-in addresses otherwise\n"
                    "  --version      print the version and exit\n"
                    "  --help         print this help and exit\n\n"
-                   "Environment: ORVEL_SERVER_ROOT, ORVEL_CA_BUNDLE (extra CA certificates),\n"
+                   "Environment: ORVEL_SERVER_ROOT, ORVEL_PREVIEW_ROOT (another preview service),\n"
+                   "ORVEL_CA_BUNDLE (extra CA certificates),\n"
                    "ORVEL_INSECURE_TLS=1 (accept any certificate; test installations only),\n"
                    "ORVEL_SHM_KEY (a separate registry of signed-in accounts).\n";
             return 0;

@@ -26,6 +26,8 @@
 #include "DB/db_self.h"
 #include "context/userinfo.h"
 #include "context/vglobalparameter.h"
+#include "context/vglobalresource.h"
+#include "task/vglobaltask.h"
 #include "disk/vdisklist.h"
 #include "utils/vjsonsort.h"
 #include "records/m_config.h"
@@ -903,6 +905,57 @@ private slots:
         QVERIFY(texts(err).contains("文件夹数过多"));
         QCOMPARE(p->tracker()->pendingCount(), 0);
         signIn(server, "demo", "demo123");
+    }
+
+    // Opening a file hands it to the global task (preview, local editing);
+    // the 3 s reload lists the shown folder again when an upload finished in it.
+    void previewHandOffAndReloadAfterUploads()
+    {
+        QVERIFY(put("/1001/sharedisk/预览", "看.txt", "abc"));
+        auto p = makePage();
+        p->show();
+        QVERIFY(open(p.get(), "/预览"));
+        QSignalSpy ops(VGlobalConnect::instance(), &VGlobalConnect::signalFileOp);
+        QCOMPARE(p->listView()->rowCount(), 1);
+        const M_fileinfo item = p->listView()->row(0)->info();
+        p->slotDoubleClick(item);
+        QCOMPARE(ops.size(), 1);
+        QCOMPARE(ops.first().at(0).value<enum_fileoptype>(), fileop_viewonline);
+        QCOMPARE(VGlobalTask::fileIdOf(ops.first().at(1)), item.id);
+        // the preview test: a kind without a viewer is not handed over
+        QVERIFY(put("/1001/sharedisk/预览", "音乐.mp3", "id3"));
+        QVERIFY(open(p.get(), "/预览"));
+        M_fileinfo song;
+        for (int i = 0; i < p->listView()->rowCount(); ++i)
+            if (p->listView()->row(i)->info().filename == "音乐.mp3")
+                song = p->listView()->row(i)->info();
+        QSignalSpy err(VGlobalConnect::instance(), &VGlobalConnect::signalLayer_err);
+        p->slotDoubleClick(song);
+        QCOMPARE(ops.size(), 1);
+        QCOMPARE(err.size(), 1);
+        p->slotFileOp2EditLocal(QString(), item);
+        QCOMPARE(ops.size(), 2);
+        QCOMPARE(ops.last().at(0).value<enum_fileoptype>(), fileop_editlocal);
+        QCOMPARE(VGlobalTask::fileIdOf(ops.last().at(1)), item.id);
+
+        // a finished upload elsewhere: the list stays
+        M_db_file done;
+        done.type = 2;
+        done.serverpath = QStringLiteral("/1001/sharedisk/别处");
+        VGlobalResource::instance()->addChangeFileList(done);
+        p->slotTimerTimeout();
+        QVERIFY(!p->isLoading());
+        QVERIFY(VGlobalResource::instance()->changeFileList().isEmpty()); // read and cleared
+        // one into the shown folder (any case, trailing slash): listed again
+        QVERIFY(put("/1001/sharedisk/预览", "新.txt", "n"));
+        done.serverpath = QStringLiteral("/1001/SHAREDISK/预览/");
+        VGlobalResource::instance()->addChangeFileList(done);
+        QSignalSpy listed(p.get(), &VGonggongwangpan::signalListed);
+        p->slotTimerTimeout();
+        QVERIFY(listed.wait(20000));
+        QVERIFY(settled(p.get()));
+        QVERIFY(shownNames(p.get()).contains("新.txt"));
+        QVERIFY(VGlobalTask::isPreviewable(item));
     }
 };
 

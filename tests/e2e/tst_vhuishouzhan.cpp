@@ -111,12 +111,8 @@ private slots:
         uiTestSetup();
         Api::instance()->setRestartHandler([](const QString &) {});
         QVERIFY2(server.start(), qPrintable(server.errorString()));
-        VGlobalParameter::instance()->setServerRoot(server.rootUrl());
-        token = server.signIn("demo", "demo123");
+        token = signInClient(server, "demo", "demo123");
         QVERIFY(!token.isEmpty());
-        Api::instance()->setToken(token);
-        const QJsonObject info = server.call(QStringLiteral("api/v1/user/info/GetLoginInfo"), {}, token, false);
-        QVERIFY(Api::instance()->setUserInfo(Api::getData(info).toObject()));
         poll = std::make_unique<ActPoll>();
     }
     void init() { server.clearFaults(); }

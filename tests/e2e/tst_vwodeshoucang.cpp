@@ -22,6 +22,7 @@
 #include "context/vglobalparameter.h"
 #include "lists/vpagedlist.h"
 #include "records/m_config.h"
+#include "task/vglobaltask.h"
 #include "transfer/vglobalconnect.h"
 #include "accessibilitycheck.h"
 #include "actpoll.h"
@@ -102,13 +103,8 @@ private slots:
         uiTestSetup();
         Api::instance()->setRestartHandler([](const QString &) {});
         QVERIFY2(server.start(), qPrintable(server.errorString()));
-        VGlobalParameter::instance()->setServerRoot(server.rootUrl());
-        token = server.signIn("demo", "demo123");
+        token = signInClient(server, "demo", "demo123");
         QVERIFY(!token.isEmpty());
-        Api::instance()->setToken(token);
-        const QJsonObject info = server.call(QStringLiteral("api/v1/user/info/GetLoginInfo"), {}, token, false);
-        QVERIFY(Api::instance()->setUserInfo(Api::getData(info).toObject()));
-        UserInfo::instance()->username = "demo";
         M_config::instance()->reset();
         M_config::instance()->Transfer_default_path = downloads.path();
         QVERIFY(db_self::instance()->isReady());
@@ -273,10 +269,14 @@ private slots:
         QTRY_VERIFY(recent.fileInfo()->rowCount() >= 4);
         saveShot(&recent, "recent.png");
 
-        // a double click previews: honest while the viewer is not part of the build
+        // a double click hands the file to the global task for its preview
         err.clear();
         recent.slotItemDoubleClick(row->listItem());
-        QCOMPARE(texts(err), QStringList{"在线预览暂不可用，请下载后查看"});
+        QVERIFY(err.isEmpty());
+        QCOMPARE(ops.size(), 1);
+        QCOMPARE(ops.first().at(0).value<enum_fileoptype>(), fileop_viewonline);
+        QCOMPARE(VGlobalTask::fileIdOf(ops.first().at(1)), id);
+        ops.clear();
 
         // download goes the disk view's way into the transfer log
         QSignalSpy counted(&disk, &VGonggongwangpan::signalBatchCounted);

@@ -4,6 +4,9 @@
 // the toasts, and server acts run to their end.
 #include "VWidgets/vlistpage.h"
 #include "VWidgets/vprompt.h"
+#include "Api/api.h"
+#include "context/userinfo.h"
+#include "context/vglobalparameter.h"
 #include "lists/vpagedlist.h"
 #include "testserver.h"
 
@@ -14,6 +17,21 @@
 #include <QtTest>
 
 namespace ListPageTest {
+
+// Points the client at the server and signs the dispatcher in as that
+// user (token and user info); answers the token.
+inline QString signInClient(const TestServer &server, const QString &user, const QString &password)
+{
+    VGlobalParameter::instance()->setServerRoot(server.rootUrl());
+    const QString token = server.signIn(user, password);
+    if (token.isEmpty())
+        return token;
+    Api::instance()->setToken(token);
+    const QJsonObject info = server.call(QStringLiteral("api/v1/user/info/GetLoginInfo"), {}, token, false);
+    Api::instance()->setUserInfo(Api::getData(info).toObject());
+    UserInfo::instance()->username = user;
+    return token;
+}
 
 // No list request in flight, no sort running, every row of the page built.
 inline bool settled(VListPage *p)

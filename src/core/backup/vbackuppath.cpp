@@ -4,7 +4,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-#include "transfer/vhttpparse.h"
+#include "utils/vfilename.h"
 
 namespace VBackupPath {
 
@@ -48,7 +48,7 @@ QString localTarget(const QString &root, const QString &school, const QString &s
             refuse(error);
             return QString();
         }
-        const QString c = cleanServerFileName(s);
+        const QString c = cleanFileName(s);
         if (c.isEmpty()) {
             refuse(error);
             return QString();

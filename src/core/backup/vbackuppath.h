@@ -8,7 +8,7 @@ namespace VBackupPath {
 
 // The local file for serverPath ("/<school>/<section>/a/b.txt") under root:
 // root + "/a/b.txt" with every segment through the one cleaning of server
-// names (cleanServerFileName). Refused (empty result, reason
+// names (cleanFileName). Refused (empty result, reason
 // in *error) when the path does not start with "/<school>/<section>/", or
 // holds an empty, "." or ".." segment, a backslash, a NUL or a drive form
 // ("C:"), or when the result would not lie strictly under root.

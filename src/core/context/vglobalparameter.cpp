@@ -67,6 +67,14 @@ void VGlobalParameter::setServerRoot(const QString &root)
     m_docsUrl = r + QStringLiteral("docs/");
 }
 
+void VGlobalParameter::setPreviewRoot(const QString &root)
+{
+    QString r = root.trimmed();
+    if (!r.isEmpty() && !r.endsWith(QLatin1Char('/')))
+        r += QLatin1Char('/');
+    m_previewUrl = r;
+}
+
 QString VGlobalParameter::serverRootOverride(const QStringList &arguments)
 {
     for (int i = 1; i < arguments.size(); ++i) {

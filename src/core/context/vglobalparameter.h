@@ -27,6 +27,10 @@ public:
     QString ssoUrl() const { return m_ssoUrl; }
     QString webUrl() const { return m_webUrl; }
     QString docsUrl() const { return m_docsUrl; }
+    // The preview service's root: the web root unless a deployment names
+    // another (ORVEL_PREVIEW_ROOT).
+    QString previewUrl() const { return m_previewUrl.isEmpty() ? m_webUrl : m_previewUrl; }
+    void setPreviewRoot(const QString &root);
     bool isTest() const { return m_isTest; }
 
     int apiThreadCount() const { return m_apiThreadCount; }
@@ -89,6 +93,7 @@ private:
     QString m_ssoUrl;
     QString m_webUrl;
     QString m_docsUrl;
+    QString m_previewUrl;
     int m_apiThreadCount = 5;
     int m_loginCheckInterval = 30000;
     int m_layerShowTime = 5000;

@@ -1,6 +1,9 @@
 #include "context/vglobalresource.h"
 
 #include <QDir>
+#include <QFileSystemWatcher>
+
+#include "disk/vfilekind.h"
 
 namespace {
 // Compare paths as the file system names them.
@@ -15,6 +18,22 @@ VGlobalResource *VGlobalResource::instance()
 }
 
 VGlobalResource::VGlobalResource(QObject *parent) : QObject(parent) {}
+
+QFileSystemWatcher *VGlobalResource::watcher()
+{
+    if (!m_watcher)
+        m_watcher = new QFileSystemWatcher(this);
+    return m_watcher;
+}
+
+void VGlobalResource::clearWatcher()
+{
+    if (!m_watcher)
+        return;
+    const QStringList all = m_watcher->files() + m_watcher->directories();
+    if (!all.isEmpty())
+        m_watcher->removePaths(all);
+}
 
 void VGlobalResource::addOpenAfterDownload(const QString &localPath)
 {
@@ -35,6 +54,14 @@ bool VGlobalResource::takeOpenAfterDownload(const QString &requestedPath, const 
     return a || b;
 }
 
+void VGlobalResource::setEditFile(const M_editfile &file) { m_editFiles.insert(key(file.localPath), file); }
+
+M_editfile VGlobalResource::editFile(const QString &localPath) const { return m_editFiles.value(key(localPath)); }
+
+bool VGlobalResource::isEditFile(const QString &localPath) const { return m_editFiles.contains(key(localPath)); }
+
+void VGlobalResource::removeEditFile(const QString &localPath) { m_editFiles.remove(key(localPath)); }
+
 void VGlobalResource::addChangeFileList(const M_db_file &file)
 {
     m_changeFiles.append(file);
@@ -42,4 +69,30 @@ void VGlobalResource::addChangeFileList(const M_db_file &file)
     while (m_changeFiles.size() > kKeptChanges)
         m_changeFiles.removeFirst();
     emit signalChangeFileAdded(file);
+}
+
+QList<M_db_file> VGlobalResource::takeChangeFileList()
+{
+    QList<M_db_file> out;
+    out.swap(m_changeFiles);
+    return out;
+}
+
+bool VGlobalResource::isSameFolder(const QString &a, const QString &b)
+{
+    auto norm = [](QString p) {
+        while (p.size() > 1 && p.endsWith(QLatin1Char('/')))
+            p.chop(1);
+        return p;
+    };
+    return !a.isEmpty() && norm(a).compare(norm(b), Qt::CaseInsensitive) == 0;
+}
+
+QIcon VGlobalResource::icon(const QString &extension, bool isdir, bool large)
+{
+    const QString path = VFileKind::iconPath(extension, isdir, large);
+    auto it = m_icons.find(path);
+    if (it == m_icons.end())
+        it = m_icons.insert(path, QIcon(path));
+    return it.value();
 }

@@ -1,7 +1,7 @@
 #include "disk/vdownloadplan.h"
 
 #include "disk/vpermission.h"
-#include "utils/vutils.h"
+#include "utils/vfilename.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,7 +23,10 @@ M_db_file VDownloadPlan::fileRecord(const M_fileinfo &item, const QString &local
     f.filename = item.filename;
     f.serverpath = item.fullpath;
     f.filesize = item.filesize;
-    f.localpath = QDir::cleanPath(localFolder) + QLatin1Char('/') + VUtils::cleanFileName(item.filename);
+    // A name that cleans to nothing is refused: the record keeps no local path.
+    const QString name = cleanFileName(item.filename);
+    if (!name.isEmpty())
+        f.localpath = QDir::cleanPath(localFolder) + QLatin1Char('/') + name;
     return f;
 }
 
@@ -32,7 +35,8 @@ VDownloadPlan::Result VDownloadPlan::folderRecords(const M_fileinfo &folder, con
 {
     Result r;
     const QString base = QDir::cleanPath(localFolder);
-    const QString root = base + QLatin1Char('/') + VUtils::cleanFileName(folder.filename);
+    const QString folderName = cleanFileName(folder.filename);
+    const QString root = base + QLatin1Char('/') + folderName;
     QString prefix = folder.fullpath;
     while (prefix.endsWith(QLatin1Char('/')))
         prefix.chop(1);
@@ -53,11 +57,15 @@ VDownloadPlan::Result VDownloadPlan::folderRecords(const M_fileinfo &folder, con
         QStringList segs = rel.split(QLatin1Char('/'), Qt::SkipEmptyParts);
         if (!segs.isEmpty())
             segs.removeLast();
+        segs << item.filename;
         QString local = root;
-        for (const QString &s : qAsConst(segs))
-            local += QLatin1Char('/') + VUtils::cleanFileName(s);
-        local += QLatin1Char('/') + VUtils::cleanFileName(item.filename);
-        if (!isInside(local, base)) {
+        bool refused = folderName.isEmpty();
+        for (const QString &s : qAsConst(segs)) {
+            const QString c = cleanFileName(s);
+            refused = refused || c.isEmpty();
+            local += QLatin1Char('/') + c;
+        }
+        if (refused || !isInside(local, base)) {
             ++r.refused;
             continue;
         }

@@ -8,7 +8,8 @@
 #include "records/m_fileinfo.h"
 
 // Where downloads land: a file goes into the chosen local folder under its
-// cleaned name; a folder keeps its tree (local folder / folder name /
+// cleaned name (a name that cleans to nothing leaves the record without a
+// local path: refused); a folder keeps its tree (local folder / folder name /
 // relative path / file). Every segment passes the name cleaning, and a path
 // that would still leave the chosen folder is refused.
 class VDownloadPlan

@@ -1,5 +1,7 @@
 #include "transfer/vhttpparse.h"
 
+#include "utils/vfilename.h"
+
 #include <QList>
 #include <QRegularExpression>
 
@@ -94,33 +96,6 @@ ContentRange parseContentRange(const QByteArray &raw)
     return r;
 }
 
-QString cleanServerFileName(QString name)
-{
-    name = name.trimmed();
-    if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))
-        name = name.mid(1, name.size() - 2);
-    // Only the last path element counts, whichever separator the server used.
-    const int cut = qMax(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
-    if (cut >= 0)
-        name = name.mid(cut + 1);
-    QString out;
-    out.reserve(name.size());
-    for (const QChar c : qAsConst(name)) {
-        if (c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0) || c == QLatin1Char(':') || c == QLatin1Char('*')
-            || c == QLatin1Char('?') || c == QLatin1Char('"') || c == QLatin1Char('<') || c == QLatin1Char('>')
-            || c == QLatin1Char('|'))
-            continue;
-        out.append(c);
-    }
-    // Trailing dots and spaces vanish on some file systems: "a. ." would
-    // name the file "a" there.
-    for (out = out.trimmed(); out.endsWith(QLatin1Char('.')); out = out.chopped(1).trimmed()) {
-    }
-    if (out.isEmpty() || out == QLatin1String(".") || out == QLatin1String(".."))
-        return QString();
-    return out;
-}
-
 QString fileNameFromDisposition(const QByteArray &value)
 {
     // RFC 6266 extended form first: filename*=UTF-8''percent-encoded
@@ -136,12 +111,12 @@ QString fileNameFromDisposition(const QByteArray &value)
         const QString name = charset.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0
                                  ? QString::fromUtf8(bytes)
                                  : QString::fromLatin1(bytes);
-        const QString clean = cleanServerFileName(name);
+        const QString clean = cleanFileName(name);
         if (!clean.isEmpty())
             return clean;
     }
     m = plain.match(text);
     if (m.hasMatch())
-        return cleanServerFileName(m.captured(1));
+        return cleanFileName(m.captured(1));
     return QString();
 }

@@ -33,7 +33,3 @@ ContentRange parseContentRange(const QByteArray &raw);
 // filename* form first), reduced to one safe path element; empty when there
 // is none or nothing safe is left.
 QString fileNameFromDisposition(const QByteArray &value);
-// The one cleaning of a file name from a server: the last path element,
-// without control characters, reserved characters or trailing dots and
-// spaces; empty for "", "." and "..".
-QString cleanServerFileName(QString name);

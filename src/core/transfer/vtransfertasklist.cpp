@@ -77,8 +77,8 @@ void VTransferTaskList::addRecords(const QList<M_db_file> &records, bool restore
             continue;
         r.status = 0;
         r.isrestored = restored;
-        if (r.isedit && m_kind == Upload)
-            r.uptype = M_db_file::uptype_replace; // an edited file replaces its original
+        if (r.isedit && m_kind == Upload && r.uptype == M_db_file::uptype_none)
+            r.uptype = M_db_file::uptype_replace; // an edited file replaces its original unless told otherwise
         VTransferTask *t = makeTask(r);
         m_byId.insert(r.id, t);
         (r.isedit ? edits : fresh).append(t);

@@ -383,20 +383,3 @@ QString VUtils::freeFileName(const QString &path)
     }
 }
 
-QString VUtils::cleanFileName(const QString &name)
-{
-    QString out;
-    out.reserve(name.size());
-    for (const QChar c : name) {
-        const ushort u = c.unicode();
-        if (u < 0x20 || u == 0x7f || QStringLiteral("/\\:*?\"<>|").contains(c))
-            out += QLatin1Char('_');
-        else
-            out += c;
-    }
-    while (!out.isEmpty() && (out.endsWith(QLatin1Char('.')) || out.endsWith(QLatin1Char(' '))))
-        out.chop(1);
-    if (out.trimmed().isEmpty())
-        return QStringLiteral("_");
-    return out;
-}

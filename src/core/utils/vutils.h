@@ -89,11 +89,6 @@ public:
 
     // The first name that does not exist yet: "a.pdf", "a(1).pdf", "a(2).pdf"...
     static QString freeFileName(const QString &path);
-    // A name from the server made safe as one local path segment: characters
-    // no file system takes (/ \ : * ? " < > | and control characters) become
-    // "_", trailing dots and spaces go, and "", "." or ".." become "_". Every
-    // server name passes through here before it becomes part of a local path.
-    static QString cleanFileName(const QString &name);
 
     // Extension lists of the document viewer (lower case).
     static const QStringList &excelExtensions();

@@ -4,6 +4,7 @@
 #include "VWidgets/vgrid.h"
 #include "VWidgets/vgrid_page.h"
 #include "VWidgets/vlistrow.h"
+#include "main/enum_leftmenu.h"
 
 #include "Api/api.h"
 #include "lists/vlistrules.h"
@@ -238,6 +239,10 @@ void VListPage::createChunk(quint64 build)
             r->slotResize(widths);
             connect(m_grid, qOverload<QList<int>>(&VGrid::signalResize), r, &VListRow::slotResize);
             connect(r, &VListRow::signalSetOtherSelectedStatus, m_grid, &VGrid::slotSetOtherSelectedStatus);
+            // A path link opens its folder in the disk view.
+            connect(r, &VListRow::signalOpenFolder, this, [](const QString &path) {
+                emit VGlobalConnect::instance()->signalClickLeftMenu(leftmenu_gonggongwangpan, path);
+            });
         }
     }
     m_grid->refreshEmpty();
@@ -284,6 +289,11 @@ QWidget *VListPage::rowWidget(const QString &id) const
 int VListPage::rowCount() const
 {
     return listWidget()->count();
+}
+
+QString VListPage::nameOf(const QJsonObject &item) const
+{
+    return item.value(QStringLiteral("filename")).toString();
 }
 
 QString VListPage::rowId(int row) const

@@ -84,7 +84,7 @@ protected:
     virtual QWidget *createRow(const QJsonObject &item, QListWidgetItem *listItem) = 0;
     // The id a row carries and the name a screen reader reads for it.
     virtual QString idOf(const QJsonObject &item) const = 0;
-    virtual QString nameOf(const QJsonObject &item) const = 0;
+    virtual QString nameOf(const QJsonObject &item) const;
     // The selection changed (count and buttons follow).
     virtual void selectionChanged(const QStringList &ids);
 

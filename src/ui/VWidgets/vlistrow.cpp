@@ -96,6 +96,7 @@ QLabel *VListRow::addCell(const QString &text, const char *objectName)
 QPushButton *VListRow::addPathLink(const QString &text, const QString &folder)
 {
     m_linkText = text;
+    m_linkFolder = folder;
     m_link = new QPushButton(text, this);
     m_link->setObjectName(QStringLiteral("pushButton_url"));
     m_link->setFlat(true);
@@ -107,7 +108,13 @@ QPushButton *VListRow::addPathLink(const QString &text, const QString &folder)
                                          "QPushButton:hover{color:#0081DD;text-decoration:underline;}"));
     layout()->addWidget(m_link);
     m_cells << m_link;
+    connect(m_link, &QPushButton::clicked, this, &VListRow::on_pushButton_url_clicked);
     return m_link;
+}
+
+void VListRow::on_pushButton_url_clicked()
+{
+    emit signalOpenFolder(m_linkFolder);
 }
 
 void VListRow::setChecked(bool on)

@@ -33,10 +33,14 @@ public:
 
 public slots:
     void slotResize(const QList<int> &widths);
+    // The path link: the folder that holds the item.
+    void on_pushButton_url_clicked();
 
 signals:
     // The row's own check box changed its selection.
     void signalSetOtherSelectedStatus(QListWidgetItem *item, bool selected);
+    // The display path of the folder to open in the disk view.
+    void signalOpenFolder(const QString &path);
 
 protected:
     // withCheck false keeps the box's room (the header has one) but hides it.
@@ -66,4 +70,5 @@ private:
     QList<QWidget *> m_cells; // the cells after the name, in column order
     QPushButton *m_link = nullptr;
     QString m_linkText;
+    QString m_linkFolder;
 };

@@ -3,6 +3,7 @@
 #include "chuanshuliebiao/vchuanshuliebiao_down_item.h"
 #include "context/vglobalresource.h"
 #include "transfer/vdownloadtask.h"
+#include "transfer/vglobalconnect.h"
 #include "utils/vutils.h"
 
 VChuanshuliebiao_down::VChuanshuliebiao_down(db_self *store, QWidget *parent)
@@ -20,6 +21,11 @@ QWidget *VChuanshuliebiao_down::createRow(int index)
 void VChuanshuliebiao_down::slotDownloadDone(VTransferTask *task)
 {
     auto *d = static_cast<VDownloadTask *>(task);
-    if (VGlobalResource::instance()->takeOpenAfterDownload(d->requestedPath(), d->localPath()))
-        VUtils::openFile(d->localPath());
+    if (!VGlobalResource::instance()->takeOpenAfterDownload(d->requestedPath(), d->localPath()))
+        return;
+    // "请稍后" was shown while it downloaded: it ends either way.
+    VGlobalConnect *hub = VGlobalConnect::instance();
+    emit hub->signalLayer_hide();
+    if (!VUtils::openFile(d->localPath()))
+        emit hub->signalLayer_err(QStringLiteral("没有可以打开此文件的程序"), false);
 }

@@ -21,6 +21,8 @@
 #include "Api/vacttracker.h"
 #include "DB/db_self.h"
 #include "context/vglobalparameter.h"
+#include "context/vglobalresource.h"
+#include "task/vglobaltask.h"
 #include "disk/vdisklist.h"
 #include "disk/vdownloadplan.h"
 #include "disk/vpermission.h"
@@ -167,9 +169,12 @@ VGonggongwangpan::VGonggongwangpan(QWidget *parent) : VPage(parent)
 
     m_model = new VDiskList(this);
     m_tracker = new VActTracker(this);
+    // Finished uploads are looked at every 3 s: a folder on screen that
+    // received one is listed again.
     refreshTimer = new QTimer(this);
-    refreshTimer->setSingleShot(true);
     refreshTimer->setInterval(3000);
+    connect(refreshTimer, &QTimer::timeout, this, &VGonggongwangpan::slotTimerTimeout);
+    refreshTimer->start();
 
     // wiring
     connect(m_addr, &VAddressBar::signalPathChange, this, &VGonggongwangpan::slotPathChange);
@@ -520,12 +525,28 @@ void VGonggongwangpan::slotGoUp()
 
 void VGonggongwangpan::handOffPreview(enum_fileoptype op, const M_fileinfo &item)
 {
-    Q_UNUSED(item)
-    // Preview and local editing come with the preview window; until then say so.
-    emit VGlobalConnect::instance()->signalLayer_err(op == fileop_editlocal
-                                                         ? QStringLiteral("本地编辑暂不可用，请下载后编辑")
-                                                         : QStringLiteral("在线预览暂不可用，请下载后查看"),
-                                                     false);
+    // Preview and local editing belong to the global task (VGlobalTask); a
+    // file that cannot be previewed is not handed over.
+    if (op == fileop_viewonline && !VGlobalTask::isPreviewable(item)) {
+        const bool right = item.isadmin || VPermission::allows(item.permissioncode, VPermission::Preview);
+        emit VGlobalConnect::instance()->signalLayer_err(
+            right ? QStringLiteral("此类文件不支持在线预览，请下载后查看") : QStringLiteral("权限不足"), false);
+        return;
+    }
+    emit VGlobalConnect::instance()->signalFileOp(op, QVariant::fromValue(item));
+}
+
+void VGonggongwangpan::slotTimerTimeout()
+{
+    const QList<M_db_file> done = VGlobalResource::instance()->takeChangeFileList();
+    if (!m_listedOnce || m_loading || !m_shownSearch.isEmpty())
+        return;
+    for (const M_db_file &f : done) {
+        if (f.type == 2 && VGlobalResource::isSameFolder(f.serverpath, m_folder.fullpath)) {
+            reload();
+            return;
+        }
+    }
 }
 
 M_fileinfo VGonggongwangpan::activeItem() const
@@ -702,12 +723,9 @@ void VGonggongwangpan::slotFileOp(enum_fileoptype type, const QVariant &value)
     case fileop_favourite:
         slotFileOp2Favorite(value.value<M_fileinfo>());
         break;
-    case fileop_editlocal: {
-        const QVariantMap m = value.toMap();
-        slotFileOp2EditLocal(m.value(QStringLiteral("localpath")).toString(),
-                             m.value(QStringLiteral("item")).value<M_fileinfo>());
-        break;
-    }
+    case fileop_editlocal:
+    case fileop_viewonline:
+        break; // the global task opens these
     default:
         break;
     }
@@ -1044,8 +1062,10 @@ void VGonggongwangpan::slotFileOp2Download(const QString &localpath, const QList
             folders << i;
         else if (!VPermission::itemAllows(i, VPermission::Download))
             ++noRight;
+        else if (const M_db_file f = VDownloadPlan::fileRecord(i, localpath); !f.localpath.isEmpty())
+            files << f;
         else
-            files << VDownloadPlan::fileRecord(i, localpath);
+            ++noRight; // a name no local file can carry
     }
     if (!files.isEmpty() || folders.isEmpty()) {
         addBatch(QStringLiteral("download"), files,

@@ -105,6 +105,7 @@ public slots:
     void slotCopyFile();
     void slotDelFile();
     void slotFileOp(enum_fileoptype type, const QVariant &value);
+    void slotTimerTimeout();
     void slotFileOp2Favorite(const M_fileinfo &item);
     void slotFileOp2Download(const QString &localpath, const QList<M_fileinfo> &items);
     void slotFileOp2EditLocal(const QString &localpath, const M_fileinfo &item);

@@ -143,20 +143,12 @@ QWidget *VHuishouzhan::createRow(const QJsonObject &item, QListWidgetItem *listI
         selectIds({id});
         toClear();
     });
-    connect(row, &VHuishouzhan_item::signalOpenFolder, this, [](const QString &path) {
-        emit VGlobalConnect::instance()->signalClickLeftMenu(leftmenu_gonggongwangpan, path);
-    });
     return row;
 }
 
 QString VHuishouzhan::idOf(const QJsonObject &item) const
 {
     return item.value(QStringLiteral("id")).toVariant().toString();
-}
-
-QString VHuishouzhan::nameOf(const QJsonObject &item) const
-{
-    return item.value(QStringLiteral("filename")).toString();
 }
 
 void VHuishouzhan::selectionChanged(const QStringList &ids)

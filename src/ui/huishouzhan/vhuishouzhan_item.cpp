@@ -26,7 +26,6 @@ VHuishouzhan_item::VHuishouzhan_item(const M_fileinfo &info, QListWidgetItem *it
     addPathLink(VListRules::linkText(info.bankuai, info.fullpath), VListRules::containingFolder(info.fullpath));
     connect(m_restore, &QToolButton::clicked, this, &VHuishouzhan_item::on_toolButton_huanyuan_clicked);
     connect(m_delete, &QToolButton::clicked, this, &VHuishouzhan_item::on_toolButton_qingkong_clicked);
-    connect(pathLink(), &QPushButton::clicked, this, &VHuishouzhan_item::on_pushButton_url_clicked);
 }
 
 void VHuishouzhan_item::on_toolButton_huanyuan_clicked()
@@ -37,10 +36,4 @@ void VHuishouzhan_item::on_toolButton_huanyuan_clicked()
 void VHuishouzhan_item::on_toolButton_qingkong_clicked()
 {
     emit signalDelete(m_info.id);
-}
-
-void VHuishouzhan_item::on_pushButton_url_clicked()
-{
-    // The former path names the item itself: open the folder that held it.
-    emit signalOpenFolder(VListRules::containingFolder(m_info.fullpath));
 }

@@ -20,13 +20,10 @@ public:
 signals:
     void signalRestore(const QString &id);
     void signalDelete(const QString &id);
-    // The display path of the folder the item was deleted from.
-    void signalOpenFolder(const QString &path);
 
 public slots:
     void on_toolButton_huanyuan_clicked();
     void on_toolButton_qingkong_clicked();
-    void on_pushButton_url_clicked();
 
 private:
     M_fileinfo m_info;

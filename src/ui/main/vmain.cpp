@@ -13,7 +13,9 @@
 #include "main/vlayerinfo.h"
 #include "main/vmain_leftmenu.h"
 #include "main/vrestart.h"
+#include "task/vglobaltask.h"
 #include "update/vupdate.h"
+#include "VWidgets/vframehandler.h"
 #include "VWidgets/vframeless.h"
 #include "VWidgets/vprompt.h"
 
@@ -161,7 +163,8 @@ VMain::VMain(QWidget *parent) : QMainWindow(parent), ui(new Ui::VMain)
     VFrameless::addShadow(ui->widget_bg);
     setMinimumSize(1000, 600);
     resize(1000, 600);
-    setMouseTracking(true);
+    m_frame = new VFrameHandler(this, ui->centralwidget, 70);
+    VGlobalTask::instance(); // preview and edit-back follow the file actions from here on
     ui->centralwidget->setMouseTracking(true);
 
     // 8. last view
@@ -348,32 +351,16 @@ void VMain::on_toolButton_max_clicked()
 
 void VMain::toggleMaximized()
 {
-    if (!isMaximizedState) {
-        m_normalMargin = ui->centralwidget->layout()->contentsMargins().left();
-        ui->centralwidget->layout()->setContentsMargins(0, 0, 0, 0);
-        isMaximizedState = true;
-        m_normalGeometry = geometry();
-        showMaximized();
-        // without a window manager nobody else would resize the window
-        if (QScreen *sc = screen())
-            setGeometry(sc->availableGeometry());
-        ui->toolButton_max->setIcon(QIcon(QStringLiteral(":/images/icon/max_w.png")));
-        ui->toolButton_max->setToolTip(QStringLiteral("还原"));
-    } else {
-        const int m = m_normalMargin;
-        ui->centralwidget->layout()->setContentsMargins(m, m, m, m);
-        isMaximizedState = false;
-        showNormal();
-        if (m_normalGeometry.isValid())
-            setGeometry(m_normalGeometry);
-        ui->toolButton_max->setIcon(QIcon(QStringLiteral(":/images/icon/max2_w.png")));
-        ui->toolButton_max->setToolTip(QStringLiteral("最大化"));
-    }
+    m_frame->toggleMaximized();
+    const bool max = m_frame->isMaximized();
+    ui->toolButton_max->setIcon(QIcon(max ? QStringLiteral(":/images/icon/max_w.png")
+                                          : QStringLiteral(":/images/icon/max2_w.png")));
+    ui->toolButton_max->setToolTip(max ? QStringLiteral("还原") : QStringLiteral("最大化"));
 }
 
 void VMain::slotShowWindow(bool)
 {
-    if (isMaximizedState)
+    if (m_frame->isMaximized())
         showMaximized();
     else
         showNormal();
@@ -576,6 +563,8 @@ void VMain::slotCloseApp()
         QTimer::singleShot(timings().closeStep, this, &VMain::slotCloseApp);
         return;
     }
+    // no watcher and no preview window outlives the main window
+    VGlobalTask::instance()->shutdown();
     const QString temp = VGlobalParameter::instance()->tempPath();
     if (!temp.isEmpty())
         QDir(temp).removeRecursively();
@@ -619,129 +608,7 @@ void VMain::restoreLastVisit()
 
 // --- frameless window handling -------------------------------------------------
 
-int VMain::regionAt(const QPoint &pos) const
-{
-    const int row = pos.y() < borderWidth ? 10 : pos.y() > height() - borderWidth ? 30 : 20;
-    const int col = pos.x() < borderWidth ? 1 : pos.x() > width() - borderWidth ? 3 : 2;
-    return row + col;
-}
-
-void VMain::updateCursor(int region)
-{
-    switch (region) {
-    case 11:
-    case 33:
-        setCursor(Qt::SizeFDiagCursor);
-        break;
-    case 13:
-    case 31:
-        setCursor(Qt::SizeBDiagCursor);
-        break;
-    case 12:
-    case 32:
-        setCursor(Qt::SizeVerCursor);
-        break;
-    case 21:
-    case 23:
-        setCursor(Qt::SizeHorCursor);
-        break;
-    default:
-        setCursor(Qt::ArrowCursor);
-    }
-}
-
-void VMain::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton && !isMaximizedState) {
-        const QPoint p = event->pos();
-        if (p.y() < 70 && p.y() > borderWidth && p.x() > borderWidth && p.x() < width() - borderWidth) {
-            dragging = true;
-            dragStartGlobal = event->globalPos();
-            frameStartTopLeft = frameGeometry().topLeft();
-        }
-        resizeRegion = regionAt(p);
-        resizing = true;
-        lastGlobal = event->globalPos();
-    }
-    QMainWindow::mousePressEvent(event);
-}
-
-void VMain::mouseMoveEvent(QMouseEvent *event)
-{
-    if (isMaximizedState) {
-        QMainWindow::mouseMoveEvent(event);
-        return;
-    }
-    if (dragging && (event->buttons() & Qt::LeftButton)) {
-        move(frameStartTopLeft + (event->globalPos() - dragStartGlobal));
-        return;
-    }
-    if (!resizing) {
-        updateCursor(regionAt(event->pos()));
-        QMainWindow::mouseMoveEvent(event);
-        return;
-    }
-    updateCursor(resizeRegion);
-    resizeBy(event->globalPos());
-}
-
-void VMain::resizeBy(const QPoint &globalPos)
-{
-    if (resizeRegion == 22)
-        return;
-    const QPoint d = globalPos - lastGlobal;
-    lastGlobal = globalPos;
-    QRect g = geometry();
-    const int row = resizeRegion / 10;
-    const int col = resizeRegion % 10;
-    // an edge moves while the window is above its minimum or the move enlarges it
-    if (col == 1 && (g.width() > minimumWidth() || d.x() < 0))
-        g.setLeft(qMin(g.left() + d.x(), g.right() - minimumWidth() + 1));
-    if (col == 3 && (g.width() > minimumWidth() || d.x() > 0))
-        g.setRight(qMax(g.right() + d.x(), g.left() + minimumWidth() - 1));
-    if (row == 1 && (g.height() > minimumHeight() || d.y() < 0))
-        g.setTop(qMin(g.top() + d.y(), g.bottom() - minimumHeight() + 1));
-    if (row == 3 && (g.height() > minimumHeight() || d.y() > 0))
-        g.setBottom(qMax(g.bottom() + d.y(), g.top() + minimumHeight() - 1));
-    setGeometry(g);
-}
-
-bool VMain::eventFilter(QObject *watched, QEvent *event)
-{
-    // the grip keeps the mouse while pressed: its moves resize the window
-    if (watched == gripButton && !isMaximizedState) {
-        if (event->type() == QEvent::MouseMove && resizing)
-            resizeBy(static_cast<QMouseEvent *>(event)->globalPos());
-        else if (event->type() == QEvent::MouseButtonRelease)
-            resizing = false;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void VMain::mouseReleaseEvent(QMouseEvent *event)
-{
-    dragging = false;
-    resizing = false;
-    setCursor(Qt::ArrowCursor);
-    QMainWindow::mouseReleaseEvent(event);
-}
-
-void VMain::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton && event->pos().y() < 70) {
-        dragging = false;
-        toggleMaximized();
-        return;
-    }
-    QMainWindow::mouseDoubleClickEvent(event);
-}
-
-void VMain::slotSFclicked()
-{
-    resizeRegion = 33;
-    resizing = true;
-    lastGlobal = mapToGlobal(rect().bottomRight());
-}
+void VMain::slotSFclicked() {}
 
 void VMain::placeGrip()
 {
@@ -756,13 +623,12 @@ void VMain::placeGrip()
         gripButton->setAutoRaise(true);
         gripButton->setCursor(Qt::SizeFDiagCursor);
         gripButton->setStyleSheet(QStringLiteral("border:0;background:transparent;"));
-        connect(gripButton, &QToolButton::pressed, this, &VMain::slotSFclicked);
         connect(gripButton, &QToolButton::released, this, &VMain::slotSFreleased);
-        gripButton->installEventFilter(this);
+        m_frame->attachGrip(gripButton);
     }
     const QMargins m = ui->centralwidget->layout()->contentsMargins();
     gripButton->move(ui->centralwidget->width() - m.right() - 16, ui->centralwidget->height() - m.bottom() - 16);
-    gripButton->setVisible(!isMaximizedState);
+    gripButton->setVisible(!m_frame->isMaximized());
     gripButton->raise();
 }
 

@@ -16,6 +16,7 @@ class VMain;
 class QMenu;
 class QToolButton;
 class VLayerInfo;
+class VFrameHandler;
 class VMain_leftmenu;
 class VPage;
 class VUrlRequest;
@@ -88,15 +89,10 @@ public slots:
     void slotSFclicked();
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildMenu();
@@ -110,15 +106,8 @@ private:
     void restoreLastVisit();
     void placeGrip();
     void recordCentre();
-    int regionAt(const QPoint &pos) const;
-    void updateCursor(int region);
-    void resizeBy(const QPoint &globalPos);
 
     Ui::VMain *ui;
-    bool isMaximizedState = false;
-    bool dragging = false;
-    QPoint dragStartGlobal;
-    QPoint frameStartTopLeft;
     QList<int> m_menuEntries;
     QMap<int, VPage *> m_pages;
     QMenu *m_userMenu = nullptr;
@@ -129,13 +118,8 @@ private:
     bool restartAfterClose = false;
     bool passwordChanged = false;
     int m_currentMenu = -1;
-    int borderWidth = 5;
-    int resizeRegion = 22;
-    bool resizing = false;
-    QPoint lastGlobal;
     QToolButton *gripButton = nullptr;
+    VFrameHandler *m_frame = nullptr;
     bool m_closing = false;
     bool m_quitDone = false;
-    int m_normalMargin = 5;
-    QRect m_normalGeometry;
 };

@@ -67,11 +67,6 @@ QString VWodelianjie::idOf(const QJsonObject &item) const
     return item.value(QStringLiteral("id")).toString();
 }
 
-QString VWodelianjie::nameOf(const QJsonObject &item) const
-{
-    return item.value(QStringLiteral("filename")).toString();
-}
-
 void VWodelianjie::selectionChanged(const QStringList &ids)
 {
     VListPage::selectionChanged(ids);

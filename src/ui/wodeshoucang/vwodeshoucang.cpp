@@ -98,20 +98,12 @@ QWidget *VWodeshoucang::createRow(const QJsonObject &item, QListWidgetItem *list
 {
     auto *row = new VWodeshoucang_item(M_api_fav_info(item), listItem, listWidget());
     connect(row, &VWodeshoucang_item::signalCancel, this, [this](const QString &fileid) { cancel({fileid}); });
-    connect(row, &VWodeshoucang_item::signalOpenFolder, this, [](const QString &path) {
-        emit VGlobalConnect::instance()->signalClickLeftMenu(leftmenu_gonggongwangpan, path);
-    });
     return row;
 }
 
 QString VWodeshoucang::idOf(const QJsonObject &item) const
 {
     return item.value(QStringLiteral("fileid")).toVariant().toString();
-}
-
-QString VWodeshoucang::nameOf(const QJsonObject &item) const
-{
-    return item.value(QStringLiteral("filename")).toString();
 }
 
 void VWodeshoucang::selectionChanged(const QStringList &ids)

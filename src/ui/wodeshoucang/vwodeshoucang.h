@@ -38,7 +38,6 @@ public slots:
 protected:
     QWidget *createRow(const QJsonObject &item, QListWidgetItem *listItem) override;
     QString idOf(const QJsonObject &item) const override;
-    QString nameOf(const QJsonObject &item) const override;
     void selectionChanged(const QStringList &ids) override;
 
 private:

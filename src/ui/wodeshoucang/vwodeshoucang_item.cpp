@@ -19,15 +19,9 @@ VWodeshoucang_item::VWodeshoucang_item(const M_api_fav_info &info, QListWidgetIt
     addCell(t.isValid() ? t.toString(QStringLiteral("yyyy-MM-dd HH:mm")) : info.addtime, "label_time");
     addPathLink(VListRules::linkText(QString(), info.filepath), VListRules::containingFolder(info.filepath));
     connect(m_cancel, &QToolButton::clicked, this, &VWodeshoucang_item::on_toolButton_clicked);
-    connect(pathLink(), &QPushButton::clicked, this, &VWodeshoucang_item::on_pushButton_url_clicked);
 }
 
 void VWodeshoucang_item::on_toolButton_clicked()
 {
     emit signalCancel(m_info.fileid);
-}
-
-void VWodeshoucang_item::on_pushButton_url_clicked()
-{
-    emit signalOpenFolder(VListRules::containingFolder(m_info.filepath));
 }

@@ -18,11 +18,9 @@ public:
 
 signals:
     void signalCancel(const QString &fileid);
-    void signalOpenFolder(const QString &path);
 
 public slots:
     void on_toolButton_clicked();
-    void on_pushButton_url_clicked();
 
 private:
     M_api_fav_info m_info;

@@ -99,20 +99,12 @@ QWidget *VZuijinfangwen::createRow(const QJsonObject &item, QListWidgetItem *lis
     connect(row, &VZuijinfangwen_item::signalDownload, this,
             [this](const QString &id) { handOff(fileop_download, visitOf(id)); });
     connect(row, &VZuijinfangwen_item::signalMore, this, &VZuijinfangwen::showMenu);
-    connect(row, &VZuijinfangwen_item::signalOpenFolder, this, [](const QString &path) {
-        emit VGlobalConnect::instance()->signalClickLeftMenu(leftmenu_gonggongwangpan, path);
-    });
     return row;
 }
 
 QString VZuijinfangwen::idOf(const QJsonObject &item) const
 {
     return item.value(QStringLiteral("rowid")).toString();
-}
-
-QString VZuijinfangwen::nameOf(const QJsonObject &item) const
-{
-    return item.value(QStringLiteral("filename")).toString();
 }
 
 M_api_visit VZuijinfangwen::visitOf(const QString &rowId) const
@@ -195,8 +187,8 @@ void VZuijinfangwen::handOff(int op, const M_api_visit &visit)
         return;
     }
     if (op == fileop_viewonline) {
-        // Online preview comes with the viewer window; until then say so.
-        emit hub->signalLayer_err(QStringLiteral("在线预览暂不可用，请下载后查看"), false);
+        // The global task asks the disk for the file and opens the viewer.
+        emit hub->signalFileOp(fileop_viewonline, visit.fileid);
         return;
     }
     // The file as the disk has it now (rights, size; gone since the list

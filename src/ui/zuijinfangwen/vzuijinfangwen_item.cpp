@@ -26,12 +26,6 @@ VZuijinfangwen_item::VZuijinfangwen_item(const M_api_visit &info, const QString 
     addPathLink(VListRules::linkText(info.bankuai, info.fullpath), VListRules::containingFolder(info.fullpath));
     connect(m_download, &QToolButton::clicked, this, &VZuijinfangwen_item::on_toolButton_clicked);
     connect(m_more, &QToolButton::clicked, this, &VZuijinfangwen_item::slotContextMenu);
-    connect(pathLink(), &QPushButton::clicked, this, &VZuijinfangwen_item::on_pushButton_url_clicked);
-}
-
-void VZuijinfangwen_item::on_pushButton_url_clicked()
-{
-    emit signalOpenFolder(VListRules::containingFolder(m_info.fullpath));
 }
 
 void VZuijinfangwen_item::on_toolButton_clicked(bool)

@@ -22,10 +22,8 @@ signals:
     void signalItemClick(QListWidgetItem *item);
     void signalDownload(const QString &rowId);
     void signalMore(const QString &rowId, const QPoint &globalPos);
-    void signalOpenFolder(const QString &path);
 
 public slots:
-    void on_pushButton_url_clicked();
     void on_toolButton_clicked(bool checked = false);
     void slotContextMenu();
 
