@@ -136,6 +136,12 @@ void Call::reply(int code, const QJsonValue &msg, const QJsonValue &data)
     res.set_content(b.constData(), size_t(b.size()), "application/json; charset=utf-8");
 }
 
+void Call::replyJson(const QByteArray &body)
+{
+    res.status = 200;
+    res.set_content(body.constData(), size_t(body.size()), "application/json; charset=utf-8");
+}
+
 void Call::replyRaw(const std::string &body, const char *contentType, int status)
 {
     res.status = status;

@@ -31,6 +31,8 @@ struct Call {
     bool has(const char *key) const { return params.contains(QString::fromLatin1(key)); }
 
     void reply(int code, const QJsonValue &msg, const QJsonValue &data = QJsonValue());
+    // A whole reply already written as JSON text (large listings).
+    void replyJson(const QByteArray &body);
     void replyRaw(const std::string &body, const char *contentType, int status = 200);
     void replyHtml(const QString &html, int status = 200);
     // Reads the rest of the body (form posts); false when it is too large.

@@ -9,7 +9,41 @@ namespace {
 void writeString(QByteArray &out, const QString &s)
 {
     out += '"';
+    // Plain ASCII without anything to escape goes straight in (most keys,
+    // paths' digits, times, codes): no UTF-8 copy of its own.
+    {
+        const int n = s.size();
+        const QChar *c = s.constData();
+        bool ascii = true;
+        for (int i = 0; i < n && ascii; ++i) {
+            const ushort u = c[i].unicode();
+            ascii = u >= 0x20 && u < 0x80 && u != '"' && u != '\\' && u != '/' && u != '[' && u != ']';
+        }
+        if (ascii) {
+            const int at = out.size();
+            out.resize(at + n);
+            char *d = out.data() + at;
+            for (int i = 0; i < n; ++i)
+                d[i] = char(c[i].unicode());
+            out += '"';
+            return;
+        }
+    }
     const QByteArray u = s.toUtf8();
+    // Most text needs no escape at all: copied in one piece.
+    bool plain = true;
+    for (char ch : u) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == '"' || c == '\\' || c == '/' || c == '[' || c == ']') {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
+        out += u;
+        out += '"';
+        return;
+    }
     for (char ch : u) {
         const unsigned char c = static_cast<unsigned char>(ch);
         switch (c) {
@@ -85,6 +119,10 @@ void writeValue(QByteArray &out, const QJsonValue &v)
 }
 
 } // namespace
+
+void appendString(QByteArray &out, const QString &s) { writeString(out, s); }
+
+void appendValue(QByteArray &out, const QJsonValue &v) { writeValue(out, v); }
 
 QByteArray write(const QJsonValue &value)
 {

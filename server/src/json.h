@@ -19,6 +19,9 @@ QString text(const QJsonValue &value);
 
 // The common reply envelope {"Code":..,"Msg":..,"data":..}.
 QByteArray envelope(int code, const QJsonValue &msg, const QJsonValue &data = QJsonValue());
+// Pieces for writing JSON text by hand, with the escaping above.
+void appendString(QByteArray &out, const QString &s);
+void appendValue(QByteArray &out, const QJsonValue &v);
 
 // Parses text that is expected to hold an object or an array; invalid text
 // gives a null value.

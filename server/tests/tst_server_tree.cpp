@@ -87,6 +87,74 @@ private slots:
         QVERIFY(!seed("/9999/other", 1, 0).value("ok").toBool());
     }
 
+    // Listings are written straight into text (folder codes and counts read
+    // in groups): every entry must be the record file/info gives for the
+    // same item, for each role, in plain and search listings, and the order
+    // folders first, then names regardless of case.
+    void listingEntriesAreTheItemsRecords_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("search");
+        for (const auto &u : {qMakePair(QStringLiteral("demo"), QStringLiteral("demo123")),
+                              qMakePair(QStringLiteral("student"), QStringLiteral("student123")),
+                              qMakePair(QStringLiteral("admin"), QStringLiteral("admin123"))}) {
+            QTest::newRow(qPrintable(u.first + " root")) << u.first << u.second << "/" << "";
+            QTest::newRow(qPrintable(u.first + " read-only folder")) << u.first << u.second << "/教务处" << "";
+            QTest::newRow(qPrintable(u.first + " search")) << u.first << u.second << "/" << "通知";
+        }
+    }
+    void listingEntriesAreTheItemsRecords()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, path);
+        QFETCH(QString, search);
+        static TestServer demo{[] {
+            TestServer::Options o;
+            o.seedDemo = true;
+            return o;
+        }()};
+        if (!demo.isRunning())
+            QVERIFY2(demo.start(), qPrintable(demo.errorString()));
+        const QString tk = demo.signIn(user, password);
+        QVERIFY(!tk.isEmpty());
+        const QJsonObject r = demo.call("api/v1/wp/file/getlist", {{"filepath", path}, {"searchkey", search}}, tk);
+        QCOMPARE(r.value("Code").toInt(), 0);
+        const QJsonObject data = r.value("data").toObject();
+        const QJsonArray items = data.value("list").toArray();
+        QVERIFY(items.size() >= 3);
+        QCOMPARE(data.value("total").toInt(), items.size());
+        QCOMPARE(data.value("pagesize").toInt(), items.size());
+        QCOMPARE(data.value("pageindex").toInt(), 1);
+        const QJsonObject dirinfo = demo.call("api/v1/wp/file/info", {{"fileid", data.value("dirinfo").toObject().value("id").toString()}}, tk)
+                                        .value("data").toObject();
+        QCOMPARE(data.value("dirinfo").toObject(), dirinfo);
+        bool sawDir = false, sawFile = false;
+        for (int i = 0; i < items.size(); ++i) {
+            const QJsonObject o = items.at(i).toObject();
+            const QJsonObject info =
+                demo.call("api/v1/wp/file/info", {{"fileid", o.value("id").toString()}}, tk).value("data").toObject();
+            QCOMPARE(o, info);
+            sawDir = sawDir || o.value("isdir").toBool();
+            sawFile = sawFile || !o.value("isdir").toBool();
+            if (!search.isEmpty())
+                QVERIFY(o.value("filename").toString().contains(search, Qt::CaseInsensitive));
+            if (i == 0)
+                continue;
+            const QJsonObject prev = items.at(i - 1).toObject();
+            if (prev.value("isdir").toBool() == o.value("isdir").toBool())
+                QVERIFY2(prev.value("filename").toString().compare(o.value("filename").toString(), Qt::CaseInsensitive) <= 0,
+                         qPrintable(o.value("filename").toString()));
+            else
+                QVERIFY(prev.value("isdir").toBool());
+        }
+        // folders with their counts and files with their codes, everywhere
+        QVERIFY(sawDir);
+        QVERIFY(sawFile || path == "/");
+    }
+
     void nameLookupsIgnoreCaseInLargeFolders()
     {
         QVERIFY(seed("/1001/sharedisk/查找", 3000, 0).value("ok").toBool());

@@ -4,6 +4,7 @@
 // trees, keyboard, accessible names and escaping of server text.
 #include "gonggongwangpan/vgonggongwangpan.h"
 #include "gonggongwangpan/vgonggongwangpan_createdirs.h"
+#include "gonggongwangpan/vgonggongwangpan_dragout.h"
 #include "gonggongwangpan/vgonggongwangpan_errmove.h"
 #include "gonggongwangpan/vgonggongwangpan_flow.h"
 #include "gonggongwangpan/vgonggongwangpan_isrename.h"
@@ -30,6 +31,7 @@
 #include "task/vglobaltask.h"
 #include "disk/vdisklist.h"
 #include "utils/vjsonsort.h"
+#include "utils/vutils.h"
 #include "records/m_config.h"
 #include "request/vurlrequest.h"
 #include "transfer/vglobalconnect.h"
@@ -58,6 +60,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QDrag>
+#include <QFileInfo>
+#include <QMouseEvent>
 #include <QtTest>
 #include <memory>
 
@@ -735,6 +740,229 @@ private slots:
         p->addressBar()->on_toolButton_clicked();
         QVERIFY(listed.wait(20000));
         QCOMPARE(p->currentPath(), QStringLiteral("/教务处/"));
+    }
+
+    // The icon view answers the same keys as the list view: Enter opens,
+    // Ctrl+A selects all, Backspace goes up, Delete asks before the recycle
+    // bin, F2 renames in place (Escape gives up, the flag comes back).
+    void iconViewKeys()
+    {
+        QVERIFY(put("/1001/sharedisk/图标键/子目录", "里面.txt", "in"));
+        QVERIFY(put("/1001/sharedisk/图标键", "旧图标.DOCX", "docx"));
+        QVERIFY(put("/1001/sharedisk/图标键", "删掉我.txt", "gone"));
+        auto p = makePage();
+        p->show();
+        p->slotIsShitu(true);
+        QVERIFY(open(p.get(), "/图标键/"));
+        QListWidget *l = p->flowView()->listWidget();
+        auto selectIcon = [&](const QString &name) {
+            l->clearSelection();
+            for (int i = 0; i < l->count(); ++i)
+                if (l->item(i)->data(Qt::AccessibleTextRole).toString() == name)
+                    l->item(i)->setSelected(true);
+            return p->selection().size() == 1 && p->selection().first().filename == name;
+        };
+        QCOMPARE(p->flowView()->itemCount(), 3);
+        QTest::keyClick(l, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(p->selection().size(), 3);
+        QCOMPARE(p->statusLabel()->text(), QStringLiteral("已选中3个文件/文件夹"));
+
+        // Enter on a folder opens it, Backspace comes back
+        QVERIFY(selectIcon("子目录"));
+        QSignalSpy listed(p.get(), &VGonggongwangpan::signalListed);
+        QTest::keyClick(l, Qt::Key_Return);
+        QVERIFY(listed.wait(20000));
+        QVERIFY(settled(p.get()));
+        QCOMPARE(p->currentPath(), QStringLiteral("/图标键/子目录/"));
+        QCOMPARE(p->flowView()->itemCount(), 1);
+        listed.clear();
+        QTest::keyClick(l, Qt::Key_Backspace);
+        QVERIFY(listed.wait(20000));
+        QVERIFY(settled(p.get()));
+        QCOMPARE(p->currentPath(), QStringLiteral("/图标键/"));
+
+        // F2: the name without its extension; Escape sends nothing
+        QSignalSpy handled(p.get(), &VGonggongwangpan::signalActHandled);
+        QSignalSpy ok(VGlobalConnect::instance(), &VGlobalConnect::signalLayer_success);
+        const int before = server.requestCount("/api/v1/wp/act/add");
+        QVERIFY(selectIcon("旧图标.DOCX"));
+        QTest::keyClick(l, Qt::Key_F2);
+        QLineEdit *editor = p->flowView()->editor();
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("旧图标"));
+        QCOMPARE(editor->accessibleName(), QStringLiteral("新名称"));
+        QVERIFY(VGlobalParameter::instance()->isRenaming());
+        shot(p.get(), "disk-icon-rename.png");
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QTRY_VERIFY(!VGlobalParameter::instance()->isRenaming());
+        QVERIFY(!p->flowView()->isRenaming());
+        // an unchanged name sends nothing either
+        QTest::keyClick(l, Qt::Key_F2);
+        QVERIFY(p->flowView()->editor());
+        QTest::keyClick(p->flowView()->editor(), Qt::Key_Return);
+        QTRY_VERIFY(!VGlobalParameter::instance()->isRenaming());
+        QCOMPARE(server.requestCount("/api/v1/wp/act/add"), before);
+        // the real thing, through the menu's entry this time; the extension keeps its case
+        QVERIFY(selectIcon("旧图标.DOCX"));
+        QTest::keyClick(l, Qt::Key_F2);
+        QVERIFY(p->flowView()->editor());
+        p->flowView()->editor()->setText(QStringLiteral("新图标"));
+        QTest::keyClick(p->flowView()->editor(), Qt::Key_Return);
+        QVERIFY(actDone(p.get(), handled));
+        QVERIFY(texts(ok).contains("重命名成功"));
+        QVERIFY(serverNames("/图标键").contains("新图标.DOCX"));
+        QTRY_VERIFY(!p->model()->isSorting());
+        QStringList icons;
+        for (int i = 0; i < l->count(); ++i)
+            icons << l->item(i)->data(Qt::AccessibleTextRole).toString();
+        QVERIFY(icons.contains("新图标.DOCX"));
+        QVERIFY(!VGlobalParameter::instance()->isRenaming());
+
+        // an editor whose item goes away gives the flag back
+        QVERIFY(selectIcon("新图标.DOCX"));
+        QVERIFY(p->flowView()->startRename());
+        QVERIFY(VGlobalParameter::instance()->isRenaming());
+        QVERIFY(open(p.get(), "/"));
+        QVERIFY(!VGlobalParameter::instance()->isRenaming());
+        QVERIFY(open(p.get(), "/图标键/"));
+
+        // Delete asks first
+        handled.clear();
+        QVERIFY(selectIcon("删掉我.txt"));
+        QTest::keyClick(l, Qt::Key_Delete);
+        auto prompt = openDialog<VPrompt>(p.get());
+        QVERIFY(prompt);
+        QCOMPARE(prompt->label()->text(), QStringLiteral("确认移入回收站？"));
+        prompt->slotClicked();
+        QVERIFY(actDone(p.get(), handled));
+        QVERIFY(!serverNames("/图标键").contains("删掉我.txt"));
+    }
+
+    // Dragging items out of either view to a local folder downloads them
+    // there: the drag's marker is found in the folder it landed in. The
+    // offscreen platform has no drag loop; a stand-in for the desktop's
+    // takes the drag (a file manager copying what was dropped into its
+    // folder), refuses it, or drops it where the marker cannot be found.
+    void dragOutToALocalFolder_data()
+    {
+        QTest::addColumn<bool>("iconView");
+        QTest::addColumn<int>("outcome"); // 0 landed in home, 1 refused, 2 landed out of sight
+        QTest::newRow("list view") << false << 0;
+        QTest::newRow("icon view") << true << 0;
+        QTest::newRow("icon view, refused") << true << 1;
+        QTest::newRow("list view, folder not found") << false << 2;
+    }
+    void dragOutToALocalFolder()
+    {
+        QFETCH(bool, iconView);
+        QFETCH(int, outcome);
+        const QString folderName = QStringLiteral("拖出%1").arg(QTest::currentDataTag());
+        QVERIFY(put("/1001/sharedisk/" + folderName, "拖到桌面.txt", "drag me"));
+        QVERIFY(put("/1001/sharedisk/" + folderName, "也拖走.txt", "me too"));
+        auto p = makePage();
+        p->show();
+        p->slotIsShitu(iconView);
+        QVERIFY(open(p.get(), "/" + folderName + "/"));
+        QTemporaryDir elsewhere;
+        QStringList carried;
+        int runs = 0;
+        VGonggongwangpan_dragout::setDragLoop([&](QDrag *drag) {
+            ++runs;
+            const QList<QUrl> urls = drag->mimeData()->urls();
+            carried << urls.first().toLocalFile();
+            if (drag->mimeData()->property("isTemp").toInt() != 1 || outcome == 1)
+                return Qt::IgnoreAction;
+            const QString into = outcome == 0 ? QDir::homePath() : elsewhere.path();
+            QFile::copy(urls.first().toLocalFile(), into + "/" + QFileInfo(urls.first().toLocalFile()).fileName());
+            return Qt::CopyAction;
+        });
+        QListWidget *l = iconView ? p->flowView()->listWidget() : p->listView()->listWidget();
+        QTest::keyClick(l, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(p->selection().size(), 2);
+        QSignalSpy downs(VGlobalConnect::instance(), &VGlobalConnect::signalNewFileForDownload);
+        QSignalSpy err(VGlobalConnect::instance(), &VGlobalConnect::signalLayer_err);
+        QSignalSpy landed = iconView ? QSignalSpy(p->flowView(), &VGonggongwangpan_flow::signalDrag2Local)
+                                     : QSignalSpy(p->listView(), &VGonggongwangpan_list::signalDrag2Local);
+        // press on a selected item, move with the button held: the drag starts
+        QWidget *vp = l->viewport();
+        const QPoint start = l->visualItemRect(l->item(0)).center();
+        QMouseEvent press(QEvent::MouseButtonPress, start, vp->mapToGlobal(start), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(vp, &press);
+        const QPoint to = start + QPoint(40, 0);
+        QMouseEvent move(QEvent::MouseMove, to, vp->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(vp, &move);
+        VGonggongwangpan_dragout::setDragLoop({});
+        QCOMPARE(runs, 1);
+        QCOMPARE(carried.size(), 1);
+        // the marker goes away on every way out
+        QVERIFY(!QFile::exists(carried.first()));
+        QCOMPARE(QDir(QDir::homePath()).entryList({"orvel*"}, QDir::Files), QStringList());
+        QCOMPARE(landed.size(), outcome == 0 ? 1 : 0);
+        if (outcome == 0) {
+            QCOMPARE(landed.first().at(0).toString(), QDir::homePath());
+            QTRY_COMPARE_WITH_TIMEOUT(downs.size(), 1, 20000);
+            const auto records = downs.first().first().value<QList<M_db_file>>();
+            QStringList names;
+            for (const M_db_file &r : records) {
+                names << r.filename;
+                QCOMPARE(QFileInfo(r.localpath).absolutePath(), QDir::homePath());
+                QCOMPARE(r.type, 1);
+            }
+            names.sort();
+            QCOMPARE(names, (QStringList{"也拖走.txt", "拖到桌面.txt"}));
+        } else {
+            QCOMPARE(texts(err).contains(QStringLiteral("未找到拖放的目标文件夹，请使用下载按钮")), outcome == 2);
+        }
+    }
+
+    // Rows are kept from page to page: a row shows everything of its new
+    // item (names, rights of its buttons, no check left over), and a rename
+    // open on the page before gives its flag back.
+    void rowsReusedAcrossPages()
+    {
+        QVERIFY(seed("/1001/sharedisk/翻页复用", 230).value("ok").toBool());
+        auto p = makePage();
+        p->show();
+        QVERIFY(open(p.get(), "/翻页复用/"));
+        QCOMPARE(p->listView()->rowCount(), 100);
+        VGonggongwangpan_list_item *first = p->listView()->row(0);
+        QToolButton *download = first->downloadButton();
+        select(p.get(), {first->info().filename});
+        QVERIFY(first->checkBox()->isChecked());
+        QVERIFY(p->listView()->startRename());
+        QVERIFY(VGlobalParameter::instance()->isRenaming());
+        const QStringList page1 = shownNames(p.get());
+        p->listView()->grid()->pager()->goToPage(2);
+        QVERIFY(settled(p.get()));
+        QVERIFY(!VGlobalParameter::instance()->isRenaming());
+        QCOMPARE(p->listView()->row(0), first); // the same widget, another item
+        QVERIFY(!first->isEditing());
+        QVERIFY(!first->checkBox()->isChecked());
+        QVERIFY(p->selection().isEmpty());
+        QStringList ordered;
+        for (const QJsonValue &v : VDiskList::sortItems(serverList("/翻页复用"), "filename", false))
+            ordered << v.toObject().value("filename").toString();
+        const QStringList page2 = shownNames(p.get());
+        QCOMPARE(page2, ordered.mid(100, 100));
+        QVERIFY(!page2.contains(page1.first()));
+        for (int i = 0; i < p->listView()->rowCount(); ++i) {
+            VGonggongwangpan_list_item *r = p->listView()->row(i);
+            QCOMPARE(r->accessibleName(), r->info().filename);
+            QCOMPARE(r->checkBox()->accessibleName(), QStringLiteral("选择 %1").arg(r->info().filename));
+            QCOMPARE(p->listView()->listWidget()->item(i)->data(Qt::AccessibleTextRole).toString(), r->info().filename);
+            QVERIFY(r->nameLabel()->toolTip() == r->info().filename);
+        }
+        QCOMPARE(download->accessibleName(), QStringLiteral("下载 %1").arg(first->info().filename));
+        // the last page keeps only the rows it needs
+        p->listView()->grid()->pager()->goToPage(3);
+        QVERIFY(settled(p.get()));
+        QCOMPARE(p->listView()->rowCount(), 30);
+        QTRY_COMPARE(p->findChildren<VGonggongwangpan_list_item *>().size(), 30);
+        QCOMPARE(shownNames(p.get()), ordered.mid(200));
+        shot(p.get(), "disk-list-pager.png");
+        p->slotIsShitu(true);
+        shot(p.get(), "disk-icon-pager.png");
     }
 
     void failedListingKeepsTheFolder()

@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QThreadPool>
 
 #include "context/vglobalparameter.h"
 #include "transfer/vglobalconnect.h"
@@ -35,6 +36,8 @@ db_self *db_self::instance()
 db_self::db_self(const QString &userDir, QObject *parent) : QObject(parent), m_userDir(userDir)
 {
     m_prefix = VUtils::uuid();
+    m_writer = new QThreadPool(this);
+    m_writer->setMaxThreadCount(1);
     QDir().mkpath(m_userDir);
     m_errorPath = m_userDir + QStringLiteral("/error.db");
     m_settingPath = m_userDir + QStringLiteral("/setting.db");
@@ -60,6 +63,7 @@ db_self::db_self(const QString &userDir, QObject *parent) : QObject(parent), m_u
 
 db_self::~db_self()
 {
+    m_writer->waitForDone();
     const QStringList names{m_errorDb.connectionName(), m_settingDb.connectionName(), m_synDb.connectionName(),
                             m_fileDb.connectionName()};
     m_errorDb = m_settingDb = m_synDb = m_fileDb = QSqlDatabase();
@@ -433,102 +437,164 @@ void db_self::vacuum()
     }
 }
 
+db_self::Batch db_self::storeBatch(QSqlDatabase &db, const QList<M_db_file> &list)
+{
+    Batch out;
+    OpenDb open(db);
+    if (!open.ok())
+        return out;
+    out.opened = true;
+    const QString now = QString::number(QDateTime::currentMSecsSinceEpoch());
+    QVariantList fileid, filename, type, status, localpath, serverpath, error, md5, addtime, filesize, isedit;
+    for (const M_db_file &f : list) {
+        fileid << f.fileid;
+        filename << f.filename;
+        type << f.type;
+        status << f.status;
+        localpath << f.localpath;
+        serverpath << f.serverpath;
+        error << f.error;
+        md5 << f.md5;
+        addtime << now;
+        filesize << QString::number(qint64(f.filesize));
+        isedit << (f.isedit ? 1 : 0);
+    }
+    db.transaction();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("insert into log (fileid,filename,type,status,localpath,serverpath,error,md5,addtime,"
+                             "filesize,isedit) values (?,?,?,?,?,?,?,?,?,?,?)"));
+    for (const QVariantList *col :
+         {&fileid, &filename, &type, &status, &localpath, &serverpath, &error, &md5, &addtime, &filesize, &isedit})
+        q.addBindValue(*col);
+    bool ok = q.execBatch();
+    qint64 first = 0;
+    QSet<int> dropped;
+    if (ok) {
+        QSqlQuery last(db);
+        ok = last.exec(QStringLiteral("select id from log where rowid = last_insert_rowid()")) && last.next();
+        if (ok)
+            first = last.value(0).toLongLong() - list.size();
+    }
+    // New rows that repeat an unfinished older transfer are dropped.
+    const QString dupCondition = QStringLiteral(
+        "id>? and exists(select 1 from log b where a.fileid=b.fileid and a.localpath=b.localpath and "
+        "a.serverpath = b.serverpath  and a.type=b.type and b.status <> 99 and b.id<=?)");
+    if (ok) {
+        QSqlQuery sel(db);
+        sel.prepare(QStringLiteral("select id from log a where ") + dupCondition);
+        sel.addBindValue(first);
+        sel.addBindValue(first);
+        ok = sel.exec();
+        while (ok && sel.next())
+            dropped.insert(sel.value(0).toInt());
+    }
+    if (ok && !dropped.isEmpty()) {
+        QSqlQuery del(db);
+        del.prepare(QStringLiteral("delete from log where id in (select id from log a where ") + dupCondition
+                    + QStringLiteral(")"));
+        del.addBindValue(first);
+        del.addBindValue(first);
+        ok = del.exec();
+    }
+    q.finish();
+    if (!ok || !db.commit()) {
+        qCWarning(lcDbSelf) << "batch insert failed" << q.lastError().text() << db.lastError().text();
+        db.rollback();
+        return out;
+    }
+    out.ok = true;
+    out.kept.reserve(list.size());
+    for (int i = 0; i < list.size(); ++i) {
+        const int id = int(first) + i + 1;
+        if (dropped.contains(id))
+            continue;
+        M_db_file f = list.at(i);
+        f.id = id;
+        f.addtime = now.toLongLong();
+        out.kept.append(f);
+    }
+    return out;
+}
+
+int db_self::finishBatch(const Batch &b, int index, bool islast)
+{
+    if (!b.ok) {
+        reportError(QStringLiteral("加入下载队列失败"));
+        emit signalAddCount(index, 0, islast);
+        return 0;
+    }
+    if (!b.kept.isEmpty()) {
+        if (b.kept.first().type == 1)
+            emit VGlobalConnect::instance()->signalNewFileForDownload(b.kept);
+        else
+            emit VGlobalConnect::instance()->signalNewFileForUpload(b.kept);
+    }
+    emit signalAddCount(index, b.kept.size(), islast);
+    return b.kept.size();
+}
+
 int db_self::addFiles(QList<M_db_file> list, int index, bool islast)
 {
-    int added = 0;
     if (list.isEmpty()) {
         emit signalAddCount(index, 0, islast);
         return 0;
     }
+    const Batch b = storeBatch(m_fileDb, list);
+    if (b.ok)
+        vacuum();
+    return finishBatch(b, index, islast);
+}
+
+db_self::Batch db_self::storeBatchApart(const QString &filePath, const QString &synPath, const QString &name,
+                                        const QList<M_db_file> &list)
+{
+    Batch b;
     {
-        OpenDb open(m_fileDb);
-        if (!open.ok()) {
-            reportError(QStringLiteral("加入下载队列失败"));
-            emit signalAddCount(index, 0, islast);
-            return 0;
-        }
-        const QString now = QString::number(QDateTime::currentMSecsSinceEpoch());
-        QVariantList fileid, filename, type, status, localpath, serverpath, error, md5, addtime, filesize, isedit;
-        for (const M_db_file &f : qAsConst(list)) {
-            fileid << f.fileid;
-            filename << f.filename;
-            type << f.type;
-            status << f.status;
-            localpath << f.localpath;
-            serverpath << f.serverpath;
-            error << f.error;
-            md5 << f.md5;
-            addtime << now;
-            filesize << QString::number(qint64(f.filesize));
-            isedit << (f.isedit ? 1 : 0);
-        }
-        m_fileDb.transaction();
-        QSqlQuery q(m_fileDb);
-        q.prepare(QStringLiteral("insert into log (fileid,filename,type,status,localpath,serverpath,error,md5,addtime,"
-                                 "filesize,isedit) values (?,?,?,?,?,?,?,?,?,?,?)"));
-        for (const QVariantList *col :
-             {&fileid, &filename, &type, &status, &localpath, &serverpath, &error, &md5, &addtime, &filesize, &isedit})
-            q.addBindValue(*col);
-        bool ok = q.execBatch();
-        qint64 first = 0;
-        QSet<int> dropped;
-        if (ok) {
-            QSqlQuery last(m_fileDb);
-            ok = last.exec(QStringLiteral("select id from log where rowid = last_insert_rowid()")) && last.next();
-            if (ok)
-                first = last.value(0).toLongLong() - list.size();
-        }
-        // New rows that repeat an unfinished older transfer are dropped.
-        const QString dupCondition = QStringLiteral(
-            "id>? and exists(select 1 from log b where a.fileid=b.fileid and a.localpath=b.localpath and "
-            "a.serverpath = b.serverpath  and a.type=b.type and b.status <> 99 and b.id<=?)");
-        if (ok) {
-            QSqlQuery sel(m_fileDb);
-            sel.prepare(QStringLiteral("select id from log a where ") + dupCondition);
-            sel.addBindValue(first);
-            sel.addBindValue(first);
-            ok = sel.exec();
-            while (ok && sel.next())
-                dropped.insert(sel.value(0).toInt());
-        }
-        if (ok && !dropped.isEmpty()) {
-            QSqlQuery del(m_fileDb);
-            del.prepare(QStringLiteral("delete from log where id in (select id from log a where ") + dupCondition
-                        + QStringLiteral(")"));
-            del.addBindValue(first);
-            del.addBindValue(first);
-            ok = del.exec();
-        }
-        q.finish();
-        if (!ok || !m_fileDb.commit()) {
-            qCWarning(lcDbSelf) << "batch insert failed" << q.lastError().text() << m_fileDb.lastError().text();
-            m_fileDb.rollback();
-            reportError(QStringLiteral("加入下载队列失败"));
-            emit signalAddCount(index, 0, islast);
-            return 0;
-        }
-        QList<M_db_file> kept;
-        kept.reserve(list.size());
-        for (int i = 0; i < list.size(); ++i) {
-            const int id = int(first) + i + 1;
-            if (dropped.contains(id))
-                continue;
-            M_db_file f = list.at(i);
-            f.id = id;
-            f.addtime = now.toLongLong();
-            kept.append(f);
-        }
-        added = kept.size();
-        if (!kept.isEmpty()) {
-            if (kept.first().type == 1)
-                emit VGlobalConnect::instance()->signalNewFileForDownload(kept);
-            else
-                emit VGlobalConnect::instance()->signalNewFileForUpload(kept);
+        // A connection belongs to the thread that made it: one per batch.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(filePath);
+        QSqlDatabase syn = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name + QStringLiteral("syn"));
+        syn.setDatabaseName(synPath);
+        b = storeBatch(db, list);
+        if (b.ok) {
+            for (QSqlDatabase *d : {&db, &syn}) {
+                OpenDb open(*d);
+                if (!open.ok())
+                    continue;
+                QSqlQuery v(*d);
+                if (!v.exec(QStringLiteral("vacuum")))
+                    qCWarning(lcDbSelf) << "vacuum failed" << d->databaseName() << v.lastError().text();
+            }
         }
     }
-    vacuum();
-    emit signalAddCount(index, added, islast);
-    return added;
+    QSqlDatabase::removeDatabase(name);
+    QSqlDatabase::removeDatabase(name + QStringLiteral("syn"));
+    return b;
+}
+
+void db_self::addFilesInBackground(QList<M_db_file> list, int index, bool islast)
+{
+    // One writer thread: batches are stored, and reported, in the order of the calls.
+    ++m_writesPending;
+    const QString filePath = m_filePath;
+    const QString synPath = m_synPath;
+    const QString name = m_prefix + QStringLiteral("writer");
+    m_writer->start([this, list, index, islast, filePath, synPath, name] {
+        Batch b;
+        if (list.isEmpty())
+            b.opened = b.ok = true;
+        else
+            b = storeBatchApart(filePath, synPath, name, list);
+        // Reported on the store's own thread (the destructor waits for this job,
+        // and a destroyed store drops what was posted to it).
+        QMetaObject::invokeMethod(
+            this,
+            [this, b, index, islast] {
+                --m_writesPending;
+                finishBatch(b, index, islast);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 // ---- key-value state ------------------------------------------------------

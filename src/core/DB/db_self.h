@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 #include <QString>
 
+class QThreadPool;
+
 #include <functional>
 
 #include "records/m_db_file.h"
@@ -17,7 +19,8 @@
 // The signed-in user's local store: the transfer log (file.db, one row per
 // upload or download and a small key-value table) and the backup log
 // (syn.db). Every operation opens its file, works in a transaction and
-// closes it again. Lives on the GUI thread.
+// closes it again. Lives on the GUI thread; large batches of new transfer
+// rows are written on a thread of its own.
 class db_self : public QObject
 {
     Q_OBJECT
@@ -108,8 +111,18 @@ public:
     // Connecting the hub after construction: the singleton does it itself.
     void connectHub();
 
+    // Batches handed to addFilesInBackground and not reported yet.
+    int pendingWrites() const { return m_writesPending; }
+
 public slots:
     int addFiles(QList<M_db_file> list, int index, bool islast);
+    // The same work on the store's writer thread (a batch of 10 000 rows and
+    // the vacuum after it take longer than a frame): still one transaction
+    // per batch, batches in the order of the calls; the new rows and
+    // signalAddCount are reported on this object's thread once stored. (The
+    // hub's signalDbselfAddFiles stays synchronous: its callers read the new
+    // rows right after emitting it.)
+    void addFilesInBackground(QList<M_db_file> list, int index, bool islast);
 
 signals:
     void signalAddCount(int index, int result, bool islast);
@@ -118,6 +131,18 @@ signals:
     void signalInitError(QString message);
 
 private:
+    struct Batch
+    {
+        bool opened = false;
+        bool ok = false;
+        QList<M_db_file> kept;
+    };
+    // Steps 1-6 of a batch on the given connection (any thread).
+    static Batch storeBatch(QSqlDatabase &db, const QList<M_db_file> &list);
+    // The same with connections of the calling thread made for it, and the vacuum.
+    static Batch storeBatchApart(const QString &filePath, const QString &synPath, const QString &name,
+                                 const QList<M_db_file> &list);
+    int finishBatch(const Batch &b, int index, bool islast);
     bool initFileDb();
     bool initSynDb();
     void upgradeFileDb(QSqlDatabase &db);
@@ -145,4 +170,6 @@ private:
     QString m_prefix; // connection-name prefix, unique per instance
     bool m_ready = false;
     QString m_initError;
+    QThreadPool *m_writer = nullptr;
+    int m_writesPending = 0;
 };

@@ -1,10 +1,15 @@
 #pragma once
 
 #include <QFutureWatcher>
+#include <QHash>
 #include <QJsonArray>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <memory>
 
 #include "records/m_fileinfo.h"
 
@@ -13,6 +18,12 @@
 // of 100. Every change (new items, sort, page) starts a new build with a
 // larger build id; a page is handed out only for the newest build, so the
 // rows of a superseded build never reach a view.
+//
+// The sort keys of a listing are read out of the JSON once: per column a
+// rank for every item (equal keys share one). A re-sort then orders plain
+// integers. The columns not asked for yet are read on the pool once the
+// first page is on screen (prepareOtherKeys), so the first click on another
+// header does not wait for them either.
 class VDiskList : public QObject
 {
     Q_OBJECT
@@ -20,7 +31,7 @@ public:
     static constexpr int PageSize = 100;
 
     explicit VDiskList(QObject *parent = nullptr);
-    // Waits for sorts still running on the pool.
+    // Waits for the work still running on the pool.
     ~VDiskList() override;
 
     // A new listing. resetPage: page 1 (a new folder or search); otherwise
@@ -34,6 +45,10 @@ public:
     // Returns false when the column does not sort.
     bool setSortColumn(int column, bool descending);
     void setPage(int page);
+    // Reads the keys of the columns not sorted by yet, on the pool (once per
+    // listing); a view calls it once its page is on screen, so the work does
+    // not compete with building that page.
+    void prepareOtherKeys();
 
     int page() const { return m_page; }
     int pageCount() const;
@@ -45,8 +60,11 @@ public:
     // The current page, parsed (empty while a sort is running).
     QList<M_fileinfo> pageItems() const { return m_pageItems; }
     // All items in their current order (empty while a sort is running).
-    QJsonArray sortedItems() const { return m_sorted; }
+    QJsonArray sortedItems() const;
+    // Whether the keys of a column are read already (for the current items).
+    bool hasKeys(const QString &key) const;
 
+    // The order of the list as one call (the reference the ranks must match).
     static QJsonArray sortItems(const QJsonArray &items, const QString &key, bool descending);
 
 signals:
@@ -55,12 +73,33 @@ signals:
     // A sort started (true) or the page arrived (false).
     void signalBuilding(bool on);
 
+public:
+    // Ranks per column of one listing; immutable once shared.
+    struct Ranks
+    {
+        QVector<int> dirs;
+        QHash<QString, QVector<int>> columns;
+    };
+    using RanksPtr = std::shared_ptr<const Ranks>;
+    struct Work
+    {
+        quint64 seq = 0; // the sort it answers; 0 for key preparation
+        quint64 generation = 0;
+        RanksPtr ranks;
+        QVector<int> order;
+    };
+
 private:
     void startSort();
+    void takeRanks(const Work &w);
     void emitPage();
+    void track(QFutureWatcher<Work> *w);
 
     QJsonArray m_items;
-    QJsonArray m_sorted;
+    QVector<int> m_order; // indexes into m_items, in the shown order
+    RanksPtr m_ranks;
+    quint64 m_generation = 0; // counts listings (setItems)
+    quint64 m_preparing = 0;  // generation whose keys are being prepared
     QList<M_fileinfo> m_pageItems;
     QString m_key = QStringLiteral("filename");
     bool m_descending = false;
@@ -68,5 +107,5 @@ private:
     quint64 m_build = 0;
     quint64 m_sortSeq = 0;
     bool m_sorting = false;
-    QList<QFutureWatcher<QJsonArray> *> m_watchers;
+    QList<QFutureWatcher<Work> *> m_watchers;
 };

@@ -269,6 +269,20 @@ std::vector<uint32_t> sortedOrder(const std::vector<Column> &cols, const std::ve
     return order;
 }
 
+// Whether the elements a and b have equal keys in every column.
+bool sameKeys(const std::vector<Column> &cols, uint32_t a, uint32_t b)
+{
+    for (const Column &c : cols) {
+        const size_t w = static_cast<size_t>(c.words);
+        for (size_t i = 0; i < w; ++i)
+            if (c.prefix[a * w + i] != c.prefix[b * w + i])
+                return false;
+        if (!c.numeric && tailCompare(c, a, b) != 0)
+            return false;
+    }
+    return true;
+}
+
 QJsonArray sortBy(const QJsonArray &array, const std::vector<VJsonSort::Key> &keys)
 {
     if (array.size() < 2)
@@ -302,6 +316,35 @@ QString VJsonSort::collationLocale()
     if (sys.language() == QLocale::C)
         return QStringLiteral("en_US");
     return sys.name();
+}
+
+QVector<QVector<int>> VJsonSort::ranks(const QJsonArray &array, const QList<Key> &keys)
+{
+    const size_t n = static_cast<size_t>(array.size());
+    QVector<QVector<int>> out;
+    if (keys.isEmpty())
+        return out;
+    std::vector<Key> up(keys.begin(), keys.end());
+    for (Key &k : up)
+        k.descending = false;
+    std::vector<Column> cols = n < 2 ? std::vector<Column>() : buildColumns(array, up);
+    for (size_t k = 0; k < up.size(); ++k) {
+        QVector<int> r(int(n), 0);
+        if (n >= 2) {
+            std::vector<Column> one;
+            one.push_back(std::move(cols[k]));
+            const std::vector<uint32_t> order =
+                one[0].numeric ? sortedOrder<1>(one, {0}, n) : sortedOrder<kTextWords>(one, {0}, n);
+            int rank = 0;
+            for (size_t i = 1; i < n; ++i) {
+                if (!sameKeys(one, order[i - 1], order[i]))
+                    ++rank;
+                r[int(order[i])] = rank;
+            }
+        }
+        out << r;
+    }
+    return out;
 }
 
 QJsonArray VJsonSort::sort(const QJsonArray &array, const Key &first)

@@ -205,15 +205,17 @@ VGonggongwangpan::VGonggongwangpan(QWidget *parent) : VPage(parent)
         }
     });
     connect(m_model, &VDiskList::signalPageReady, this, &VGonggongwangpan::showPage);
+    // Once a page is on screen the other columns' sort keys are read.
+    connect(m_listView, &VGonggongwangpan_list::signalFinishCreate, this, [this](quint64 build) {
+        if (build == m_model->buildId())
+            m_model->prepareOtherKeys();
+    });
     connect(m_model, &VDiskList::signalBuilding, m_listView, &VGonggongwangpan_list::setLoading);
     connect(m_listView, &VGonggongwangpan_list::signalSortParams, this, [this](int column, int order) {
         m_model->setSortColumn(column, order == 1);
     });
     connect(m_listView->grid()->pager(), &VGrid_page::currentPageChanged, m_model, &VDiskList::setPage);
     connect(m_flow->pager(), &VGrid_page::currentPageChanged, m_model, &VDiskList::setPage);
-    for (QObject *view : {static_cast<QObject *>(m_listView), static_cast<QObject *>(m_flow)}) {
-        Q_UNUSED(view)
-    }
     connect(m_listView, &VGonggongwangpan_list::signalCount, this, [this](const QList<M_fileinfo> &s) {
         if (!isIconView())
             slotCount(s);
@@ -233,8 +235,9 @@ VGonggongwangpan::VGonggongwangpan(QWidget *parent) : VPage(parent)
     connect(m_listView, &VGonggongwangpan_list::signalDownloadItem, this, [this](const M_fileinfo &item) {
         slotFileOp2Download(QString(), {item});
     });
-    connect(m_listView, &VGonggongwangpan_list::signalDrag2Local, this,
-            [this](const QString &folder, const QList<M_fileinfo> &items) { slotFileOp2Download(folder, items); });
+    connect(m_flow, &VGonggongwangpan_flow::signalRename, this, &VGonggongwangpan::slotRename);
+    connect(m_listView, &VGonggongwangpan_list::signalDrag2Local, this, &VGonggongwangpan::slotDrag2Local);
+    connect(m_flow, &VGonggongwangpan_flow::signalDrag2Local, this, &VGonggongwangpan::slotDrag2Local);
     connect(m_tracker, &VActTracker::signalFinished, this, &VGonggongwangpan::slotGetWpResult);
     connect(VGlobalConnect::instance(), &VGlobalConnect::signalFileOp, this, &VGonggongwangpan::slotFileOp);
     connect(db_self::instance(), &db_self::signalAddCount, this, &VGonggongwangpan::slotAddCount);
@@ -351,10 +354,12 @@ void VGonggongwangpan::showPage(quint64 build, const QList<M_fileinfo> &items)
 {
     // Only the view on screen builds its page; the other one catches up
     // when it is switched to.
-    if (isIconView())
+    if (isIconView()) {
         m_flow->setPage(build, items);
-    else
+        m_model->prepareOtherKeys();
+    } else {
         m_listView->setPage(build, items);
+    }
     for (VGrid_page *p : {m_listView->grid()->pager(), m_flow->pager()}) {
         const QSignalBlocker b(p);
         p->setPageCount(m_model->pageCount());
@@ -549,6 +554,16 @@ void VGonggongwangpan::slotTimerTimeout()
     }
 }
 
+bool VGonggongwangpan::startRename()
+{
+    return isIconView() ? m_flow->startRename() : m_listView->startRename();
+}
+
+void VGonggongwangpan::slotDrag2Local(const QString &folder, const QList<M_fileinfo> &items)
+{
+    slotFileOp2Download(folder, items);
+}
+
 M_fileinfo VGonggongwangpan::activeItem() const
 {
     return isIconView() ? m_flow->currentItem() : m_listView->currentItem();
@@ -577,8 +592,7 @@ bool VGonggongwangpan::eventFilter(QObject *watched, QEvent *event)
         slotDelFile();
         return true;
     case Qt::Key_F2:
-        if (!isIconView())
-            m_listView->startRename();
+        startRename();
         return true;
     case Qt::Key_Backspace:
         slotGoUp();
@@ -758,8 +772,7 @@ void VGonggongwangpan::slotContextMenu(const QPoint &globalPos)
     add(QStringLiteral("移动"), allAllow(items, VPermission::Move), [this, items] { startCopyMove(true, items); });
     add(QStringLiteral("复制"), allAllow(items, VPermission::Copy), [this, items] { startCopyMove(false, items); });
     add(QStringLiteral("删除"), allAllow(items, VPermission::Delete), [this] { slotDelFile(); });
-    add(QStringLiteral("重命名"), one && !isIconView() && allAllow(items, VPermission::Rename),
-        [this] { m_listView->startRename(); });
+    add(QStringLiteral("重命名"), one && allAllow(items, VPermission::Rename), [this] { startRename(); });
     m_menu->addSeparator();
     add(QStringLiteral("打开所在目录"), one, [this, first] {
         m_addr->slotWatingEnd();
@@ -1106,8 +1119,9 @@ int VGonggongwangpan::addBatch(const QString &kind, const QList<M_db_file> &file
         QTimer::singleShot(0, this, [this, index] { slotAddCount(index, 0, true); });
         return index;
     }
-    // Only the transfer rows start transfers: the page only writes the log.
-    emit VGlobalConnect::instance()->signalDbselfAddFiles(files, index, true);
+    // Only the transfer rows start transfers: the page only writes the log,
+    // on the store's writer thread (a drop brings thousands of rows at once).
+    db_self::instance()->addFilesInBackground(files, index, true);
     return index;
 }
 

@@ -127,6 +127,8 @@ public slots:
     void slotRename(const M_renameinfo &info);
     void slotDropUrls(const QList<QUrl> &urls);
     void slotGoUp();
+    // Items dragged out of either view landed in a local folder.
+    void slotDrag2Local(const QString &folder, const QList<M_fileinfo> &items);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -154,6 +156,8 @@ private:
     void queueUploads(const QList<M_db_file> &files, int skipped);
     int addBatch(const QString &kind, const QList<M_db_file> &files, const QVariantMap &info);
     void endUploadPreparation();
+    // The name editor of the view on screen.
+    bool startRename();
     M_fileinfo activeItem() const;
     QList<M_fileinfo> activeSelection() const;
     void openDialog(QWidget *dialog);

@@ -1,5 +1,6 @@
 #include "gonggongwangpan/vgonggongwangpan_list.h"
 
+#include "gonggongwangpan/vgonggongwangpan_dragout.h"
 #include "gonggongwangpan/vgonggongwangpan_list_item.h"
 #include "VWidgets/vgrid.h"
 #include "VWidgets/vgrid_head_item.h"
@@ -14,6 +15,7 @@
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
 #include <QMimeData>
@@ -104,9 +106,20 @@ void VGonggongwangpan_list::setPage(quint64 build, const QList<M_fileinfo> &item
     m_build = build;
     m_pending = items;
     m_next = 0;
+    QListWidget *list = listWidget();
     {
-        const QSignalBlocker b(listWidget());
-        m_grid->clearRows();
+        const QSignalBlocker b(list);
+        list->clearSelection();
+        // Rows are kept from page to page; only those past the new page go.
+        while (list->count() > items.size()) {
+            QListWidgetItem *it = list->item(list->count() - 1);
+            list->removeItemWidget(it);
+            delete list->takeItem(list->count() - 1);
+        }
+    }
+    if (m_grid->allCheckBox()->isChecked()) {
+        const QSignalBlocker b(m_grid->allCheckBox());
+        m_grid->allCheckBox()->setChecked(false);
     }
     emit signalCount(QList<M_fileinfo>());
     m_building = true;
@@ -125,9 +138,26 @@ void VGonggongwangpan_list::createChunk(quint64 build)
         return; // a newer page took over
     QListWidget *list = listWidget();
     const QList<int> widths = m_grid->columnWidths();
-    const int end = qMin(m_pending.size(), m_next + qMax(1, chunkSize()));
-    for (; m_next < end; ++m_next) {
+    // A turn of the event loop fills rows for a few milliseconds at most
+    // (at least one row), so input and painting keep going on a busy machine.
+    QElapsedTimer turn;
+    turn.start();
+    const int start = m_next;
+    int created = 0;
+    for (; m_next < m_pending.size(); ++m_next) {
+        if (m_next > start && (created >= qMax(1, chunkSize()) || turn.nsecsElapsed() > 8000000))
+            break;
         const M_fileinfo &info = m_pending.at(m_next);
+        if (m_next < list->count()) {
+            QListWidgetItem *item = list->item(m_next);
+            item->setData(Qt::AccessibleTextRole, info.filename);
+            item->setData(Qt::AccessibleDescriptionRole,
+                          info.isdir ? QStringLiteral("文件夹") : QStringLiteral("文件"));
+            if (auto *row = qobject_cast<VGonggongwangpan_list_item *>(list->itemWidget(item)))
+                row->setInfo(info);
+            continue;
+        }
+        ++created;
         auto *item = new QListWidgetItem;
         item->setData(Qt::AccessibleTextRole, info.filename);
         item->setData(Qt::AccessibleDescriptionRole,
@@ -220,35 +250,9 @@ bool VGonggongwangpan_list::startRename()
 
 void VGonggongwangpan_list::startDrag()
 {
-    const QList<M_fileinfo> items = selection();
-    QList<M_fileinfo> allowed;
-    for (const M_fileinfo &i : items) {
-        if (VPermission::itemAllows(i, VPermission::Download))
-            allowed << i;
-    }
-    if (allowed.isEmpty())
-        return;
-    const QString marker = VUtils::createDropMarker();
-    if (marker.isEmpty())
-        return;
-    auto *mime = new QMimeData;
-    mime->setUrls({QUrl::fromLocalFile(marker)});
-    // The program's own lists refuse this drag.
-    mime->setProperty("isTemp", 1);
-    auto *drag = new QDrag(this);
-    drag->setMimeData(mime);
-    drag->setPixmap(QPixmap(QStringLiteral(":/images/max/folder.png")).scaled(32, 32));
-    const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
-    QString folder;
-    if (action != Qt::IgnoreAction) {
-        // Only an accepted drag has landed somewhere worth looking for.
-        folder = VUtils::findDropFolder(marker);
-        if (folder.size() > 2)
-            emit signalDrag2Local(folder, allowed);
-        else
-            emit VGlobalConnect::instance()->signalLayer_err(QStringLiteral("未找到拖放的目标文件夹，请使用下载按钮"), false);
-    }
-    QFile::remove(marker);
+    const VGonggongwangpan_dragout::Landing l = VGonggongwangpan_dragout::run(this, selection());
+    if (!l.folder.isEmpty())
+        emit signalDrag2Local(l.folder, l.items);
 }
 
 bool VGonggongwangpan_list::eventFilter(QObject *watched, QEvent *event)
@@ -277,28 +281,14 @@ bool VGonggongwangpan_list::eventFilter(QObject *watched, QEvent *event)
         emit signalDropUrls(m->urls());
         return true;
     }
-    case QEvent::MouseButtonPress: {
-        auto *e = static_cast<QMouseEvent *>(event);
-        m_pressed = e->button() == Qt::LeftButton;
-        m_pressPos = e->pos();
-        break;
-    }
+    case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
-        m_pressed = false;
-        break;
-    case QEvent::MouseMove: {
-        auto *e = static_cast<QMouseEvent *>(event);
-        if (m_pressed && (e->buttons() & Qt::LeftButton)
-            && (e->pos() - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
-            m_pressed = false;
-            QListWidgetItem *it = listWidget()->itemAt(m_pressPos);
-            if (it && it->isSelected()) {
-                startDrag();
-                return true;
-            }
+    case QEvent::MouseMove:
+        if (m_gesture.starts(listWidget(), event)) {
+            startDrag();
+            return true;
         }
         break;
-    }
     default:
         break;
     }

@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "gonggongwangpan/vgonggongwangpan_dragout.h"
 #include "records/m_fileinfo.h"
 #include "records/m_renameinfo.h"
 
@@ -15,9 +16,10 @@ class VGrid_head_item;
 class VGonggongwangpan_list_item;
 
 // The list view of the disk page: a grid with the columns 文件名, 更新时间,
-// 大小 and 更新者, one row widget per item of the page on screen (built in
-// small chunks so the event loop keeps running; a newer page stops an older
-// build), drops of local files, drags out to local folders and the row menu.
+// 大小 and 更新者, one row widget per item of the page on screen (made in
+// small chunks so the event loop keeps running, then reused for the next
+// pages; a newer page stops an older build), drops of local files, drags out
+// to local folders and the row menu.
 class VGonggongwangpan_list : public QWidget
 {
     Q_OBJECT
@@ -42,7 +44,8 @@ public:
     // The in-place editor of the current row.
     bool startRename();
     void selectAll();
-    // Chunk size of the row build (rows per turn of the event loop).
+    // Rows made per turn of the event loop (reused rows are filled for a few
+    // milliseconds per turn).
     static int &chunkSize();
 
 signals:
@@ -71,6 +74,5 @@ private:
     quint64 m_build = 0;
     bool m_building = false;
     bool m_acceptUpload = false;
-    QPoint m_pressPos;
-    bool m_pressed = false;
+    VGonggongwangpan_dragout::Gesture m_gesture;
 };

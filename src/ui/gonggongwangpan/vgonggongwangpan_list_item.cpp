@@ -24,11 +24,9 @@ QString timeText(const QString &t)
 
 VGonggongwangpan_list_item::VGonggongwangpan_list_item(const M_fileinfo &info, QListWidgetItem *item,
                                                        QWidget *parent)
-    : QWidget(parent), m_info(info), m_item(item)
+    : QWidget(parent), m_item(item)
 {
     setObjectName(QStringLiteral("VGonggongwangpan_list_item"));
-    setAccessibleName(info.filename);
-    setAccessibleDescription(info.isdir ? QStringLiteral("文件夹") : QStringLiteral("文件"));
     setAttribute(Qt::WA_StyledBackground, false);
     auto *lay = new QHBoxLayout(this);
     lay->setContentsMargins(10, 0, 0, 0);
@@ -36,7 +34,6 @@ VGonggongwangpan_list_item::VGonggongwangpan_list_item(const M_fileinfo &info, Q
 
     m_check = new QCheckBox(this);
     m_check->setObjectName(QStringLiteral("checkBox"));
-    m_check->setAccessibleName(QStringLiteral("选择 %1").arg(info.filename));
     m_check->setFocusPolicy(Qt::NoFocus);
     lay->addWidget(m_check);
 
@@ -47,7 +44,6 @@ VGonggongwangpan_list_item::VGonggongwangpan_list_item(const M_fileinfo &info, Q
     m_icon = new QLabel(m_nameCell);
     m_icon->setFixedSize(20, 20);
     m_icon->setScaledContents(true);
-    m_icon->setPixmap(QPixmap(VFileKind::iconPath(info.fileext, info.isdir, false)));
     m_name = new QLabel(m_nameCell);
     m_name->setObjectName(QStringLiteral("label_filename"));
     m_name->setTextFormat(Qt::PlainText);
@@ -57,24 +53,57 @@ VGonggongwangpan_list_item::VGonggongwangpan_list_item(const M_fileinfo &info, Q
     nameLay->addWidget(m_name, 1);
     lay->addWidget(m_nameCell, 1);
 
-    auto cell = [this, lay](const QString &text, const char *name) {
-        auto *l = new QLabel(text, this);
+    auto cell = [this, lay](const char *name) {
+        auto *l = new QLabel(this);
         l->setObjectName(QString::fromLatin1(name));
         l->setTextFormat(Qt::PlainText);
         l->setStyleSheet(QStringLiteral("color:#666666;padding-left:8px;"));
         lay->addWidget(l);
         return l;
     };
-    m_time = cell(timeText(info.updatetime.isEmpty() ? info.createtime : info.updatetime), "label_time");
+    m_time = cell("label_time");
     m_time->setFixedWidth(140);
-    m_size = cell(info.isdir ? QStringLiteral("-") : VUtils::formatSize(info.filesize), "label_size");
+    m_size = cell("label_size");
     m_size->setFixedWidth(100);
-    m_updater = cell(info.updateusername.isEmpty() ? info.createusername : info.updateusername, "label_updater");
+    m_updater = cell("label_updater");
     m_updater->setMinimumWidth(70);
     m_updater->setMaximumWidth(150);
 
     connect(m_check, &QCheckBox::toggled, this, [this](bool on) { emit signalChecked(m_item, on); });
+    setInfo(info);
+}
+
+void VGonggongwangpan_list_item::setInfo(const M_fileinfo &info)
+{
+    // The flag of a rename in progress goes back with the item it was for.
+    if (m_editing)
+        cancelRename();
+    m_info = info;
+    setAccessibleName(info.filename);
+    setAccessibleDescription(info.isdir ? QStringLiteral("文件夹") : QStringLiteral("文件"));
+    m_check->setAccessibleName(QStringLiteral("选择 %1").arg(info.filename));
+    setChecked(false);
+    const QString icon = VFileKind::iconPath(info.fileext, info.isdir, false);
+    if (icon != m_iconPath) {
+        m_iconPath = icon;
+        m_icon->setPixmap(QPixmap(icon));
+    }
+    m_time->setText(timeText(info.updatetime.isEmpty() ? info.createtime : info.updatetime));
+    m_size->setText(info.isdir ? QStringLiteral("-") : VUtils::formatSize(info.filesize));
+    m_updater->setText(info.updateusername.isEmpty() ? info.createusername : info.updateusername);
+    if (m_download) {
+        nameButtons();
+        m_menuOpen = false;
+        showButtons(m_hover);
+    }
     refreshName();
+}
+
+void VGonggongwangpan_list_item::nameButtons()
+{
+    m_download->setAccessibleName(QStringLiteral("下载 %1").arg(m_info.filename));
+    m_download->setEnabled(VPermission::itemAllows(m_info, VPermission::Download));
+    m_more->setAccessibleName(QStringLiteral("更多操作 %1").arg(m_info.filename));
 }
 
 VGonggongwangpan_list_item::~VGonggongwangpan_list_item()
@@ -94,21 +123,19 @@ void VGonggongwangpan_list_item::ensureButtons()
     m_download->setObjectName(QStringLiteral("toolButton"));
     m_download->setIcon(QIcon(QStringLiteral(":/images/icon/xiazai_row.png")));
     m_download->setToolTip(QStringLiteral("下载"));
-    m_download->setAccessibleName(QStringLiteral("下载 %1").arg(m_info.filename));
     m_download->setAutoRaise(true);
     m_download->setCursor(Qt::PointingHandCursor);
     m_download->setVisible(false);
-    m_download->setEnabled(VPermission::itemAllows(m_info, VPermission::Download));
     m_more = new QToolButton(m_nameCell);
     m_more->setObjectName(QStringLiteral("toolButton_2"));
     m_more->setIcon(QIcon(QStringLiteral(":/images/icon/more.png")));
     m_more->setToolTip(QStringLiteral("更多"));
-    m_more->setAccessibleName(QStringLiteral("更多操作 %1").arg(m_info.filename));
     m_more->setAutoRaise(true);
     m_more->setCursor(Qt::PointingHandCursor);
     m_more->setVisible(false);
     nameLay->addWidget(m_download);
     nameLay->addWidget(m_more);
+    nameButtons();
     connect(m_download, &QToolButton::clicked, this, &VGonggongwangpan_list_item::on_toolButton_clicked);
     connect(m_more, &QToolButton::clicked, this, &VGonggongwangpan_list_item::on_toolButton_2_clicked);
 }
@@ -200,6 +227,30 @@ void VGonggongwangpan_list_item::on_toolButton_2_clicked()
     emit signalMore(this);
 }
 
+QString VGonggongwangpan_list_item::editableName(const M_fileinfo &info, QString *ext)
+{
+    // The extension as the name writes it (the listing's "fileext" is lower case).
+    QString base = info.filename;
+    ext->clear();
+    if (!info.isdir && !info.fileext.isEmpty() && base.endsWith(QLatin1Char('.') + info.fileext, Qt::CaseInsensitive)) {
+        *ext = base.right(info.fileext.size());
+        base.chop(info.fileext.size() + 1);
+    }
+    return base;
+}
+
+QString VGonggongwangpan_list_item::renamedTo(const M_fileinfo &info, const QString &typed, const QString &ext)
+{
+    const QString text = typed.trimmed();
+    if (text.isEmpty())
+        return QString();
+    QString name = text;
+    if (!ext.isEmpty())
+        name += QLatin1Char('.') + ext;
+    // Unchanged: nothing to send.
+    return name == info.filename ? QString() : name;
+}
+
 bool VGonggongwangpan_list_item::startRename()
 {
     VGlobalParameter *g = VGlobalParameter::instance();
@@ -218,15 +269,7 @@ bool VGonggongwangpan_list_item::startRename()
         connect(m_editor, &QLineEdit::editingFinished, this, &VGonggongwangpan_list_item::finishRename);
         static_cast<QHBoxLayout *>(m_nameCell->layout())->insertWidget(2, m_editor, 1);
     }
-    // The extension as the name writes it (the listing's "fileext" is lower case).
-    QString base = m_info.filename;
-    m_ext.clear();
-    if (!m_info.isdir && !m_info.fileext.isEmpty()
-        && base.endsWith(QLatin1Char('.') + m_info.fileext, Qt::CaseInsensitive)) {
-        m_ext = base.right(m_info.fileext.size());
-        base.chop(m_info.fileext.size() + 1);
-    }
-    m_editor->setText(base);
+    m_editor->setText(editableName(m_info, &m_ext));
     m_name->hide();
     m_editor->show();
     m_editor->setFocus();
@@ -249,15 +292,9 @@ void VGonggongwangpan_list_item::finishRename()
 {
     if (!m_editing)
         return;
-    const QString text = m_editor->text().trimmed();
+    const QString name = renamedTo(m_info, m_editor->text(), m_ext);
     cancelRename();
-    if (text.isEmpty())
-        return;
-    QString name = text;
-    if (!m_ext.isEmpty())
-        name += QLatin1Char('.') + m_ext;
-    // Unchanged: nothing to send.
-    if (name == m_info.filename)
+    if (name.isEmpty())
         return;
     M_renameinfo r;
     r.path = m_info.fullpath;

@@ -21,6 +21,9 @@ public:
     VGonggongwangpan_list_item(const M_fileinfo &info, QListWidgetItem *item, QWidget *parent = nullptr);
     ~VGonggongwangpan_list_item() override;
 
+    // Shows another item in this row (rows are reused from page to page): a
+    // rename in progress is given up, the check box cleared.
+    void setInfo(const M_fileinfo &info);
     const M_fileinfo &info() const { return m_info; }
     QListWidgetItem *listItem() const { return m_item; }
     QLabel *nameLabel() const { return m_name; }
@@ -33,6 +36,13 @@ public:
     // Keeps the buttons shown while the row's menu is open.
     void setMenuOpen(bool open);
     void setChecked(bool checked);
+
+    // What the name editor offers (the name without its extension) and the
+    // extension it keeps, as the name writes it: "报告.DOCX" -> "报告", "DOCX".
+    static QString editableName(const M_fileinfo &info, QString *ext);
+    // The new full name for what was typed; empty when there is nothing to
+    // send (an empty or unchanged name).
+    static QString renamedTo(const M_fileinfo &info, const QString &typed, const QString &ext);
 
     // Starts the in-place editor; false when another row is editing.
     bool startRename();
@@ -60,6 +70,7 @@ private:
     void ensureButtons();
     void refreshName();
     void showButtons(bool on);
+    void nameButtons();
 
     M_fileinfo m_info;
     QListWidgetItem *m_item;
@@ -77,4 +88,5 @@ private:
     bool m_menuOpen = false;
     bool m_editing = false;
     QString m_ext;
+    QString m_iconPath;
 };

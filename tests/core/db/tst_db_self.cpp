@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include "DB/db_self.h"
@@ -247,6 +248,52 @@ private slots:
         QCOMPARE(store.addFiles({d}, 0, true), 1);
         QCOMPARE(store.addFiles({}, 9, true), 0);
         QCOMPARE(counts.last(), (QVariantList{9, 0, true}));
+    }
+
+    // Batches written on the store's writer thread: one transaction each, in
+    // the order of the calls, reported on the store's thread once stored (a
+    // later batch repeating an earlier one is dropped by the duplicate rule,
+    // which only holds when the first is stored first).
+    void backgroundBatchesKeepTheirOrder()
+    {
+        QTemporaryDir dir;
+        db_self store(dir.path());
+        QSignalSpy counts(&store, &db_self::signalAddCount);
+        QSignalSpy ups(VGlobalConnect::instance(), &VGlobalConnect::signalNewFileForUpload);
+        QThread *gui = QThread::currentThread();
+        QList<QThread *> reportedOn;
+        connect(&store, &db_self::signalAddCount, this, [&] { reportedOn << QThread::currentThread(); });
+        QList<M_db_file> big;
+        for (int i = 0; i < 3000; ++i)
+            big << rec(2, QStringLiteral("u%1").arg(i), QStringLiteral("/l/%1").arg(i), QStringLiteral("/s/d%1").arg(i % 30));
+        store.addFilesInBackground(big, 1, false);
+        store.addFilesInBackground({}, 2, false);
+        store.addFilesInBackground(big.mid(0, 10) + QList<M_db_file>{rec(2, "u-new", "/l/new", "/s/")}, 3, true);
+        // nothing is reported before it is stored
+        QCOMPARE(counts.size(), 0);
+        QCOMPARE(store.pendingWrites(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(counts.size(), 3, 60000);
+        QCOMPARE(counts.at(0), (QVariantList{1, 3000, false}));
+        QCOMPARE(counts.at(1), (QVariantList{2, 0, false}));
+        QCOMPARE(counts.at(2), (QVariantList{3, 1, true}));
+        QCOMPARE(reportedOn, (QList<QThread *>{gui, gui, gui}));
+        QCOMPARE(store.pendingWrites(), 0);
+        QCOMPARE(ups.size(), 2);
+        const auto first = ups.at(0).first().value<QList<M_db_file>>();
+        QCOMPARE(first.size(), 3000);
+        // the ids the store gave, in the batch's order
+        for (int i = 0; i < first.size(); ++i) {
+            QCOMPARE(first.at(i).localpath, big.at(i).localpath);
+            QCOMPARE(store.getFile(first.at(i).id).localpath, big.at(i).localpath);
+        }
+        QCOMPARE(ups.at(1).first().value<QList<M_db_file>>().first().localpath, QStringLiteral("/l/new"));
+        QCOMPARE(store.getUploads().size(), 3001);
+        // a store that goes away waits for its writer
+        {
+            db_self other(dir.path() + "/other");
+            other.addFilesInBackground(big, 4, true);
+        }
+        QCOMPARE(db_self(dir.path() + "/other").getUploads().size(), 3000);
     }
 
     void listsAndDeletes()

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -167,6 +168,73 @@ private slots:
         l.setPage(5);
         QCOMPARE(spy.size(), 2);
         QVERIFY(spy.last().at(0).toULongLong() > before);
+    }
+
+    // Re-sorts order the ranks read once per listing; the order must be the
+    // one the JSON sort gives, ties (same names in other case, equal sizes
+    // and times, folders among folders) included, before and after the other
+    // columns' keys were read, and for listings that replace each other.
+    void ranksGiveTheSortedOrder_data()
+    {
+        QTest::addColumn<bool>("prepared");
+        QTest::newRow("keys read on demand") << false;
+        QTest::newRow("keys read after the first page") << true;
+    }
+    void ranksGiveTheSortedOrder()
+    {
+        QFETCH(bool, prepared);
+        QRandomGenerator rng(11);
+        static const QStringList stems{"报告", "Report", "report", "课程", "a10", "a9", "A9", "", "Ω", "ß"};
+        auto listing = [&](int n) {
+            QJsonArray items;
+            for (int i = 0; i < n; ++i) {
+                QJsonObject o = entry(stems.at(int(rng.bounded(stems.size())))
+                                          + (rng.bounded(3) ? QString::number(rng.bounded(40)) : QString()),
+                                      rng.bounded(5) == 0, qint64(rng.bounded(6)) * 1000,
+                                      QStringLiteral("2024-0%1-01 10:00:00").arg(1 + rng.bounded(3)));
+                o.insert("id", QString::number(i)); // tells equal entries apart
+                if (i % 17 == 0)
+                    o.remove("filesize"); // missing keys count as 0 / empty
+                if (i % 23 == 0)
+                    o.insert("isdir", 1); // the listing's flags come as numbers too
+                if (i % 29 == 0)
+                    o.insert("filesize", QString::number(rng.bounded(9000))); // and sizes as text
+                items.append(o);
+            }
+            return items;
+        };
+        VDiskList l;
+        QSignalSpy spy(&l, &VDiskList::signalPageReady);
+        for (int round = 0; round < 2; ++round) {
+            const QJsonArray items = listing(round == 0 ? 1500 : 700);
+            spy.clear();
+            l.setItems(items, true);
+            QVERIFY(!pageOf(l, spy).isEmpty());
+            if (prepared) {
+                l.prepareOtherKeys();
+                QTRY_VERIFY_WITH_TIMEOUT(l.hasKeys("updatetime") && l.hasKeys("filesize"), 20000);
+            }
+            for (int column : {1, 2, 3}) {
+                for (bool descending : {false, true}) {
+                    spy.clear();
+                    QVERIFY(l.setSortColumn(column, descending));
+                    QVERIFY(!pageOf(l, spy).isEmpty());
+                    const QString key = l.sortKey();
+                    const QJsonArray expected = VDiskList::sortItems(items, key, descending);
+                    const QJsonArray got = l.sortedItems();
+                    QCOMPARE(got.size(), items.size());
+                    for (int i = 0; i < got.size(); ++i) {
+                        if (got.at(i) != expected.at(i))
+                            QFAIL(qPrintable(QStringLiteral("%1 %2: entry %3 is %4, expected %5")
+                                                 .arg(key)
+                                                 .arg(descending ? "down" : "up")
+                                                 .arg(i)
+                                                 .arg(got.at(i).toObject().value("id").toString(),
+                                                      expected.at(i).toObject().value("id").toString())));
+                    }
+                }
+            }
+        }
     }
 
     void toolbarFollowsRights_data()
