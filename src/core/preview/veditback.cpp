@@ -89,6 +89,8 @@ VEditBack::VEditBack(QObject *parent) : QObject(parent)
     connect(w, &QFileSystemWatcher::fileChanged, this, &VEditBack::slotWatchEvent);
     connect(w, &QFileSystemWatcher::directoryChanged, this, &VEditBack::slotWatchEvent);
     connect(VGlobalConnect::instance(), &VGlobalConnect::signalNewFileForDone, this, &VEditBack::slotTransferDone);
+    connect(VGlobalConnect::instance(), &VGlobalConnect::signalTransferCancelled, this,
+            &VEditBack::slotTransferCancelled);
 }
 
 QString VEditBack::editFolder(const QString &fileid)
@@ -410,6 +412,21 @@ void VEditBack::slotTransferDone(const M_db_file &file)
     }
     emit signalUploaded(path, s.digest);
     finish(path);
+}
+
+// The user gave up an upload of an edited file (its row was cancelled,
+// often after it failed): the file is no longer in flight, so the next save
+// (or one already waiting) is sent. The content that was not sent stays in
+// the edit copy and is offered again with the next change.
+void VEditBack::slotTransferCancelled(const M_db_file &file)
+{
+    if (!file.isedit || file.type == 1)
+        return;
+    const QString copy = key(file.localpath);
+    const QString path = m_copies.take(copy);
+    QFile::remove(copy);
+    if (!path.isEmpty())
+        finish(path);
 }
 
 void VEditBack::finish(const QString &path)

@@ -74,6 +74,7 @@ signals:
 private slots:
     void slotWatchEvent(const QString &path);
     void slotTransferDone(const M_db_file &file);
+    void slotTransferCancelled(const M_db_file &file);
 
 private:
     struct Check

@@ -68,6 +68,8 @@ signals:
     void signalTaskChange(int count);
     void signal2getFavList();
     void signalNewUploadDone(M_db_file file);
+    // A transfer row was cancelled (removed without finishing).
+    void signalTransferCancelled(M_db_file file);
     void signalFileOp(enum_fileoptype type, QVariant value);
     void signalNewFiles4Syn(QList<M_db_syn> list, QString owner);
     void signalSynRestart(QString owner, bool deldb);

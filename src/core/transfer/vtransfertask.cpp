@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include "DB/db_self.h"
+#include "transfer/vglobalconnect.h"
 
 Q_LOGGING_CATEGORY(lcTask, "orvel.transfer.task")
 
@@ -141,6 +142,8 @@ void VTransferTask::finishRemoval(bool keepLog)
     // Out of the list first, then the slot goes to the next row.
     emit signalDone(this);
     leaveQueue();
+    if (m_cancel)
+        emit VGlobalConnect::instance()->signalTransferCancelled(m_file);
 }
 
 int VTransferTask::runningStatus() const { return m_file.type == 1 ? Downloading : Uploading; }

@@ -117,6 +117,14 @@ class TstEditBack : public QObject
         return QDir(VGlobalParameter::instance()->userSavePath()).entryList(QDir::Files | QDir::NoDotAndDotDot).size();
     }
 
+    VTransferTask *uploadRow(const QString &localpath) const
+    {
+        for (int i = 0; i < m_up->count(); ++i)
+            if (m_up->at(i)->record().localpath == localpath)
+                return m_up->at(i);
+        return nullptr;
+    }
+
 public slots:
     void openedLocally(const QUrl &url) { m_opened << url.toLocalFile(); }
 
@@ -311,6 +319,33 @@ private slots:
         QCOMPARE(serverSha(id), TestServer::sha256Hex(QByteArray("v3").repeated(1000)));
         // in order: no upload after the last one's
         QCOMPARE(uploaded.last().at(1).toString(), TestServer::sha256Hex(QByteArray("v3").repeated(1000)));
+    }
+
+    // An edit upload that failed and whose row the user cancelled no longer
+    // counts as in flight: the next save is sent and ends on the disk.
+    void cancelledUploadFreesTheFile()
+    {
+        const QString id = serverFile(kRoot, "取消.docx", "v0");
+        const QString path = openCopy(id);
+        m_answer = ConfirmAndTick;
+        QVERIFY(m_server.addFault("/api/v1/wp/act/GetUploadLink", "status", 500, 0));
+        QSignalSpy queued(VEditBack::instance(), &VEditBack::signalUploadQueued);
+        QSignalSpy uploaded(VEditBack::instance(), &VEditBack::signalUploaded);
+        QVERIFY(saveByRename(path, QByteArray("failed").repeated(1000)));
+        QTRY_COMPARE_WITH_TIMEOUT(queued.count(), 1, 30000);
+        const QString copy = queued.first().at(1).value<M_db_file>().localpath;
+        VTransferTask *row = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((row = uploadRow(copy)) && row->status() == -1, 60000);
+        QVERIFY(VEditBack::instance()->isUploading(path));
+        row->cancel(false);
+        QTRY_VERIFY(!VEditBack::instance()->isUploading(path));
+        QTRY_VERIFY(!QFile::exists(copy));
+
+        m_server.clearFaults();
+        const QByteArray next = QByteArray("after cancel").repeated(1000);
+        QVERIFY(saveByRename(path, next));
+        waitUploaded(uploaded, 0, TestServer::sha256Hex(next));
+        QCOMPARE(serverSha(id), TestServer::sha256Hex(next));
     }
 
     // Reopening keeps a copy with edits not yet on the disk.
