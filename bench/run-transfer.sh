@@ -3,23 +3,27 @@
 # same server and the same kind of file:
 #   1. upload of SIZE_MIB (default 1024) in 5 MiB blocks: orvel-transfer vs curl
 #      posting the same multipart blocks in sequence (one curl process);
-#   2. download of that file: orvel-transfer vs curl fetching the same URL;
+#   2. download of that file: orvel-transfer vs curl fetching the same URL, both
+#      into tmpfs (/dev/shm), DL_RUNS (default 5) runs in alternating order,
+#      every run and the medians printed with the load average;
 #   3. peak resident memory of orvel-transfer during a BIG_MIB (default 4100)
 #      upload and download, which also checks a file above 4 GiB byte for byte
 #      (SHA-256 of the local file, the server's copy and the download).
-# Usage: bench/run-transfer.sh [BUILD_DIR]   (env: SIZE_MIB, BIG_MIB, RUNS, SKIP_BIG=1)
+# Usage: bench/run-transfer.sh [BUILD_DIR]   (env: SIZE_MIB, BIG_MIB, RUNS, DL_RUNS, SKIP_BIG=1)
 set -euo pipefail
 B=$(cd "${1:-build}" && pwd)
 SIZE_MIB=${SIZE_MIB:-1024}
 BIG_MIB=${BIG_MIB:-4100}
 RUNS=${RUNS:-3}
+DL_RUNS=${DL_RUNS:-5}
 server_bin=$B/server/orvel-server
 tool=$B/bin/orvel-transfer
 work=$(mktemp -d /tmp/orvel-bench.XXXXXX)
+shm=$(mktemp -d /dev/shm/orvel-bench.XXXXXX)
 server_pid=
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null || true
-  rm -rf "$work"
+  rm -rf "$work" "$shm"
 }
 trap cleanup EXIT
 
@@ -99,28 +103,38 @@ last="$work/t$RUNS.bin"
 want=$(sha256sum "$last" | cut -d' ' -f1)
 
 echo
-echo "== download of that file, best of $RUNS =="
+echo "== download of that file into tmpfs, $DL_RUNS interleaved runs =="
+# Both tools write to tmpfs, so the figure is the tools' and not the disk's
+# write-back; the order alternates so both meet the same load.
 [ -n "$url" ] || { echo "no download address"; exit 1; }
-best_tool=999999; best_curl=999999
-for r in $(seq "$RUNS"); do
-  rm -f "$work/dl-curl.bin" "$work/dl-tool.bin"
-  sync
-  t0=$(now); curl -s -o "$work/dl-curl.bin" "$url"; t1=$(now)
-  sc=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }')
-  mkdir -p "$work/dl"
-  rm -f "$work"/dl/*
-  "$tool" download --url "$url" --out "$work/dl/dl-tool.bin" --no-rename >"$work/dl.out" 2>/dev/null
-  st=$(field seconds "$work/dl.out")
+tool_times=(); curl_times=()
+curl_run() {
+  rm -f "$shm/dl-curl.bin"
+  local t0 t1
+  t0=$(now); curl -s -o "$shm/dl-curl.bin" "$url"; t1=$(now)
+  [ "$(sha256sum "$shm/dl-curl.bin" | cut -d' ' -f1)" = "$want" ] || { echo "curl digest mismatch" >&2; exit 1; }
+  rm -f "$shm/dl-curl.bin"
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
+}
+tool_run() {
+  rm -rf "$shm/dl"; mkdir -p "$shm/dl"
+  "$tool" download --url "$url" --out "$shm/dl/dl-tool.bin" --no-rename >"$work/dl.out" 2>/dev/null
   # The server names the file (Content-Disposition); take the path it was saved under.
-  got=$(sha256sum "$(field saved "$work/dl.out")" | cut -d' ' -f1)
-  [ "$got" = "$want" ] || { echo "download digest mismatch"; exit 1; }
-  echo "run $r: orvel-transfer $st s ($(mibs $bytes "$st") MiB/s)   curl $sc s ($(mibs $bytes "$sc") MiB/s)"
-  best_tool=$(awk -v a="$best_tool" -v b="$st" 'BEGIN { print (b < a ? b : a) }')
-  best_curl=$(awk -v a="$best_curl" -v b="$sc" 'BEGIN { print (b < a ? b : a) }')
+  [ "$(sha256sum "$(field saved "$work/dl.out")" | cut -d' ' -f1)" = "$want" ] || { echo "download digest mismatch" >&2; exit 1; }
+  rm -rf "$shm/dl"
+  field seconds "$work/dl.out"
+}
+for r in $(seq "$DL_RUNS"); do
+  if [ $((r % 2)) -eq 1 ]; then sc=$(curl_run); st=$(tool_run); else st=$(tool_run); sc=$(curl_run); fi
+  tool_times+=("$st"); curl_times+=("$sc")
+  echo "run $r: orvel-transfer $st s ($(mibs $bytes "$st") MiB/s)   curl $sc s ($(mibs $bytes "$sc") MiB/s)" \
+    "  ratio $(awk -v a="$st" -v b="$sc" 'BEGIN { printf "%.0f %%", b / a * 100 }')   load $(cut -d' ' -f1-3 /proc/loadavg)"
 done
-echo "download best: orvel-transfer $(mibs $bytes "$best_tool") MiB/s, curl $(mibs $bytes "$best_curl") MiB/s," \
-  "ratio $(awk -v a="$best_tool" -v b="$best_curl" 'BEGIN { printf "%.0f %%", b / a * 100 }')"
-rm -rf "$work"/dl-*.bin "$work/dl" "$last"
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+mt=$(median "${tool_times[@]}"); mc=$(median "${curl_times[@]}")
+echo "download median of $DL_RUNS: orvel-transfer $mt s ($(mibs $bytes "$mt") MiB/s), curl $mc s ($(mibs $bytes "$mc") MiB/s)," \
+  "ratio $(awk -v a="$mt" -v b="$mc" 'BEGIN { printf "%.0f %%", b / a * 100 }') (curl's time / orvel-transfer's)"
+rm -rf "$shm"/* "$last"
 
 [ "${SKIP_BIG:-0}" = 1 ] && exit 0
 echo

@@ -20,13 +20,14 @@ export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsan.supp"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp:report_signal_unsafe=0"
 
-# The tests ThreadSanitizer runs: threads meet in these. The download and
-# upload workers, the request pool and the per-user store still draw reports
-# from inside Qt (implicitly shared strings and replies handed between
-# threads by Qt itself, see scripts/sanitizers/tsan.supp) and wait until
-# those are told apart from our own: tst_vdownloadfile tst_vuploadfile
-# tst_vurlrequest tst_api tst_api_server tst_db_self.
-tsan_tests=(tst_vuploadrequest tst_vtransferthrottle tst_vglobalqueue tst_db_setting)
+# The tests ThreadSanitizer runs: threads meet in these (the transfer
+# workers on their threads, the request pool, the queue and the stores).
+# tst_vuploadfile runs clean of findings here, but two of its resume cases
+# count the stand-in's answers right after a stopped run, and at the
+# sanitizer's pace a post of that run is sometimes answered after the count:
+# it joins once those cases wait for the stopped run's last answer.
+tsan_tests=(tst_vuploadrequest tst_vtransferthrottle tst_vglobalqueue tst_db_setting
+            tst_vdownloadfile tst_vurlrequest tst_api tst_api_server tst_db_self)
 
 configure() { # build-dir sanitizers
   if [ ! -f "$1/CMakeCache.txt" ]; then

@@ -8,13 +8,13 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonObject>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
 
 #include "Api/api.h"
+#include "Api/vsignin.h"
 #include "context/orvelcore.h"
 #include "context/vconfigs.h"
 #include "context/vglobalparameter.h"
@@ -160,44 +160,22 @@ bool failed(const QJsonObject &reply, const QString &step)
     return true;
 }
 
-// The client's own sign-in sequence: application id, sign-on token, access
-// token, school, user information.
+// From the environment the password stays out of the process list.
+QString passwordOf(const QCommandLineParser &p)
+{
+    return p.isSet(QStringLiteral("password")) ? p.value(QStringLiteral("password"))
+                                               : qEnvironmentVariable("ORVEL_PASSWORD");
+}
+
+// The client's own sign-in sequence; `school` is taken when the account has it.
 bool signIn(const QString &user, const QString &password, const QString &school)
 {
-    Api *api = Api::instance();
-    QJsonObject r = api->startApiSync(Api::user_SsoAppID);
-    if (failed(r, QStringLiteral("SsoAppID")))
-        return false;
-    api->setSsoAppId(Api::getMsg(r));
-    r = api->startApiSync(Api::sso_GetLoginToken, api->params_sso_GetLoginToken(user, password));
-    if (failed(r, QStringLiteral("GetLoginToken")))
-        return false;
-    const QString loginToken = Api::getToken(Api::getData(r).toObject());
-    r = api->startApiSync(Api::user_LoginByToken, Api::params_user_LoginByToken(loginToken));
-    if (failed(r, QStringLiteral("LoginByToken")))
-        return false;
-    api->setToken(Api::getMsg(r));
-    r = api->startApiSync(Api::user_GetMySchool);
-    if (failed(r, QStringLiteral("GetMySchool")))
-        return false;
-    const QJsonArray schools = Api::getSchools(Api::getData(r));
-    if (schools.isEmpty()) {
-        out(QStringLiteral("error: the account has no school"));
+    const VSignIn::Result r = VSignIn::signInSync(user, password, school);
+    if (!r.ok()) {
+        out(QStringLiteral("error: %1").arg(VSignIn::describe(r)));
         return false;
     }
-    QString schoolId = schools.at(0).toObject().value(QStringLiteral("id")).toString();
-    for (const QJsonValue &s : schools) {
-        if (!school.isEmpty() && s.toObject().value(QStringLiteral("id")).toString() == school)
-            schoolId = school;
-    }
-    r = api->startApiSync(Api::user_ChgSchool, Api::params_user_ChgSchool(schoolId.toInt()));
-    if (failed(r, QStringLiteral("ChgSchool")))
-        return false;
-    r = api->startApiSync(Api::user_GetLoginInfo);
-    if (failed(r, QStringLiteral("GetLoginInfo")))
-        return false;
-    api->setUserInfo(Api::getData(r).toObject());
-    out(QStringLiteral("signed in as %1, school %2").arg(user, schoolId));
+    out(QStringLiteral("signed in as %1, school %2").arg(user, r.schoolId));
     return true;
 }
 
@@ -236,10 +214,7 @@ int runUpload(const QCommandLineParser &p)
     }
     applyLimit(p, VTransferThrottle::upload());
     VGlobalParameter::instance()->setServerRoot(server);
-    // From the environment the password stays out of the process list.
-    const QString password = p.isSet(QStringLiteral("password")) ? p.value(QStringLiteral("password"))
-                                                                 : qEnvironmentVariable("ORVEL_PASSWORD");
-    if (!signIn(p.value(QStringLiteral("user")), password, p.value(QStringLiteral("school"))))
+    if (!signIn(p.value(QStringLiteral("user")), passwordOf(p), p.value(QStringLiteral("school"))))
         return 1;
     Api *api = Api::instance();
 
@@ -404,8 +379,7 @@ int main(int argc, char **argv)
         return runUpload(p);
     if (command == QLatin1String("many-upload") || command == QLatin1String("many-download")) {
         return runManyFiles(p, command == QLatin1String("many-upload"), [&p] {
-            return signIn(p.value(QStringLiteral("user")), p.value(QStringLiteral("password")),
-                          p.value(QStringLiteral("school")));
+            return signIn(p.value(QStringLiteral("user")), passwordOf(p), p.value(QStringLiteral("school")));
         });
     }
     p.showHelp(2);

@@ -185,15 +185,22 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         QProcess parent;
+        const QString out = dir.path() + QStringLiteral("/out.txt");
         parent.start(QStringLiteral("/bin/sh"),
                      {QStringLiteral("-c"),
                       QStringLiteral("\"$0\" --listen 127.0.0.1:0 --data \"$1\" --quiet --exit-with-parent "
-                                     "</dev/null >/dev/null 2>&1 & echo $!; sleep 60"),
-                      TestServer::serverBinary(), dir.path() + QStringLiteral("/data")});
-        QVERIFY(parent.waitForReadyRead(10000));
+                                     "</dev/null >\"$2\" 2>&1 & echo $!; wait"),
+                      TestServer::serverBinary(), dir.path() + QStringLiteral("/data"), out});
+        QVERIFY(parent.waitForReadyRead(60000));
         const qint64 pid = parent.readLine().trimmed().toLongLong();
         QVERIFY(pid > 0);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.path() + QStringLiteral("/data")), 10000);
+        // Started up to the end (the data folder appears long before): a
+        // server still seeding its store would end only after seeding.
+        const auto listening = [&out] {
+            QFile f(out);
+            return f.open(QIODevice::ReadOnly) && f.readAll().contains("listening on");
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(listening(), 60000);
         const auto alive = [pid] {
             QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
             if (!stat.open(QIODevice::ReadOnly))
@@ -204,8 +211,8 @@ private slots:
         };
         QVERIFY(alive());
         parent.kill();
-        QVERIFY(parent.waitForFinished(5000));
-        QTRY_VERIFY_WITH_TIMEOUT(!alive(), 10000);
+        QVERIFY(parent.waitForFinished(60000));
+        QTRY_VERIFY_WITH_TIMEOUT(!alive(), 60000);
     }
 };
 

@@ -298,6 +298,7 @@ void Api::startApi(VUrlRequest *req, Api::apis api, const QJsonObject &params, b
     // its timers and replies then live where it runs, and it dies there.
     if (!req->parent() && req->thread() == QThread::currentThread())
         req->moveToThread(nullptr);
+    req->handOver();
     m_threadPool.start(req, 0);
 }
 

@@ -475,9 +475,11 @@ db_self::Batch db_self::storeBatch(QSqlDatabase &db, const QList<M_db_file> &lis
         if (ok)
             first = last.value(0).toLongLong() - list.size();
     }
-    // New rows that repeat an unfinished older transfer are dropped.
+    // New rows that repeat an unfinished older transfer are dropped. Upload
+    // rows carry no file id (NULL), so the ids compare with "is": with "="
+    // a repeated upload would never count as one.
     const QString dupCondition = QStringLiteral(
-        "id>? and exists(select 1 from log b where a.fileid=b.fileid and a.localpath=b.localpath and "
+        "id>? and exists(select 1 from log b where a.fileid is b.fileid and a.localpath=b.localpath and "
         "a.serverpath = b.serverpath  and a.type=b.type and b.status <> 99 and b.id<=?)");
     if (ok) {
         QSqlQuery sel(db);

@@ -26,12 +26,16 @@ std::atomic<int> defaultTick{VUrlRequest::kDefaultTickInterval};
 
 bool isSecretKey(const QString &key)
 {
-    static const QSet<QString> keys = {
-        QStringLiteral("pwd"),        QStringLiteral("opwd"),     QStringLiteral("npwd1"),
-        QStringLiteral("npwd2"),      QStringLiteral("password"), QStringLiteral("logintoken"),
-        QStringLiteral("token"),      QStringLiteral("tk"),       QStringLiteral("authorization"),
-    };
-    return keys.contains(key.toLower());
+    // Plain text with nothing to destroy at exit: a request still ending on a
+    // pool thread while the program's statics go may log its parameters.
+    static const char *const keys[] = {"pwd",   "opwd",       "npwd1", "npwd2", "password",
+                                       "logintoken", "token", "tk",    "authorization"};
+    const QString lower = key.toLower();
+    for (const char *k : keys) {
+        if (lower == QLatin1String(k))
+            return true;
+    }
+    return false;
 }
 
 const QString kMask = QStringLiteral("***");
@@ -117,7 +121,13 @@ QString VUrlRequest::failureText(const QString &message)
     QJsonObject o;
     o.insert(QStringLiteral("Code"), 99);
     o.insert(QStringLiteral("Msg"), message);
+    o.insert(QStringLiteral("transport"), true);
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+bool VUrlRequest::isTransportFailure(const QJsonObject &reply)
+{
+    return reply.value(QLatin1String("transport")).toBool();
 }
 
 void VUrlRequest::setTimeOut()
@@ -289,6 +299,7 @@ void VUrlRequest::run()
 {
     // Api detaches the object from the GUI thread before handing it over, so
     // the pool thread can adopt it and own everything made in send().
+    m_handedOver.load(std::memory_order_acquire);
     if (!thread())
         moveToThread(QThread::currentThread());
     send();

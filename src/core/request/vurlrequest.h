@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <QVariant>
 
+#include <atomic>
+
 class QNetworkAccessManager;
 
 // One HTTP exchange with the servers. Every answer, failures included, comes
@@ -77,9 +79,18 @@ public:
 
     QJsonObject send();
     void run() override;
+    // Called by the thread that set the request up, right before a pool
+    // takes it: everything set so far is published to the thread that runs
+    // it. The pool orders this too, but under locks inside Qt that the
+    // thread checker cannot see; this pair it can.
+    void handOver() { m_handedOver.store(true, std::memory_order_release); }
 
     // The reply text of a transport failure.
     static QString failureText(const QString &message);
+    // True for the replies made here because no answer came (network error,
+    // time-out, HTTP error status): they carry "Code" 99 like a refusal, and
+    // a mark the servers never send.
+    static bool isTransportFailure(const QJsonObject &reply);
 
     // Log forms with secrets masked: password fields, tokens, "tk=".
     static QString redactQuery(const QString &query);
@@ -110,6 +121,7 @@ private:
     int m_attempts = 0;
     bool m_retryable = true;
     QNetworkAccessManager *m_manager = nullptr;
+    std::atomic<bool> m_handedOver{false};
 };
 
 #endif // VURLREQUEST_H

@@ -6,6 +6,7 @@
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -24,9 +25,13 @@ namespace {
 
 constexpr qint64 kChunk = 256 * 1024;
 // Qt keeps at most this much unread data per reply, so a slow disk or a
-// speed limit pushes back on the connection instead of filling memory.
-constexpr qint64 kReadBuffer = 2 * 1024 * 1024;
+// speed limit pushes back on the connection instead of filling memory. More
+// than a segment: a small limit makes Qt's network thread wait for each read
+// here (a quarter of the speed on a busy machine); a server that ignores the
+// range still cannot fill memory with the whole file.
+constexpr qint64 kReadBuffer = 16 * 1024 * 1024;
 constexpr qint64 kReadBufferLimited = 64 * 1024;
+constexpr qint64 kProgressMs = 50;
 
 } // namespace
 
@@ -86,12 +91,10 @@ void VDownloadFile::run()
 bool VDownloadFile::probe(const QString &url)
 {
     m_probeTimedOut = false;
-    std::unique_ptr<QNetworkAccessManager> namHolder(VNetworkPolicy::createManager());
-    QNetworkAccessManager &nam = *namHolder;
     QNetworkRequest req{QUrl(url)};
-    prepareRequest(req, &nam);
+    prepareRequest(req, m_nam);
     req.setRawHeader("Range", QStringLiteral("bytes=%1-%2").arg(0).arg(1).toLatin1());
-    QNetworkReply *reply = nam.get(req);
+    QNetworkReply *reply = m_nam->get(req);
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
@@ -158,6 +161,11 @@ bool VDownloadFile::probe(const QString &url)
 void VDownloadFile::download(const QString &url, const QString &localPath)
 {
     Q_UNUSED(localPath)
+    // One manager for the whole run: the probe and every segment go over the
+    // same kept-alive connection and the same network thread, instead of a
+    // new connection and thread per 10 MiB.
+    std::unique_ptr<QNetworkAccessManager> nam(VNetworkPolicy::createManager());
+    m_nam = nam.get();
     while (m_running) {
         m_stallTimer->stop();
         if (!m_probed) {
@@ -197,34 +205,38 @@ void VDownloadFile::download(const QString &url, const QString &localPath)
         }
 
         m_segmentNumber = qint32(m_doneBytes / m_segmentSize) + 1;
-        QString range;
         qint64 last;
-        if (m_segmentNumber >= m_segmentCount) {
-            range = QStringLiteral("bytes=%1-").arg(m_doneBytes);
-            last = m_totalSize - 1;
-        } else {
-            last = qMin(m_segmentSize * m_segmentNumber, m_totalSize - 1);
-            range = QStringLiteral("bytes=%1-%2").arg(m_doneBytes).arg(m_segmentSize * m_segmentNumber);
-        }
+        const QByteArray range = rangeFrom(m_doneBytes, &last);
         m_expected = last - m_doneBytes + 1;
         m_written = 0;
         m_headersChecked = false;
         m_replyDone = false;
         m_segmentFailed = false;
+        m_segmentDone = false;
         m_timedOut = false;
         m_progressed = false;
 
-        QNetworkAccessManager *nam = VNetworkPolicy::createManager();
-        QNetworkRequest req{QUrl(url)};
-        prepareRequest(req, nam);
-        req.setRawHeader("Range", range.toLatin1());
         m_stallTimer->start(VTransferTimings::stallMs.load());
-        m_reply = nam->get(req);
-        m_reply->setReadBufferSize(m_throttle->isLimited() ? kReadBufferLimited : kReadBuffer);
+        // The request sent ahead is this segment's when it asked for the same bytes.
+        m_reply = takeAhead(range);
+        const bool ahead = m_reply;
+        if (!ahead)
+            m_reply = get(url, range, false);
         connect(m_reply, &QNetworkReply::downloadProgress, this, &VDownloadFile::onDownLoadProgress);
         connect(m_reply, &QNetworkReply::readyRead, this, &VDownloadFile::onReadyRead);
         connect(m_reply, &QNetworkReply::finished, this, &VDownloadFile::onFinished);
         connect(m_reply, &QNetworkReply::errorOccurred, this, &VDownloadFile::onError);
+        if (ahead) {
+            // What it received (or its end) came before anyone listened.
+            const QPointer<QNetworkReply> r = m_reply;
+            QMetaObject::invokeMethod(
+                this,
+                [this, r] {
+                    if (r && r == m_reply)
+                        r->isFinished() ? onFinished() : pump();
+                },
+                Qt::QueuedConnection);
+        }
         QEventLoop loop;
         connect(this, &VDownloadFile::signalContinue, &loop, &QEventLoop::quit);
         loop.exec();
@@ -232,10 +244,13 @@ void VDownloadFile::download(const QString &url, const QString &localPath)
         m_paceTimer->stop();
         releaseReply();
         closeTemp();
-        delete nam;
     }
 
+    dropAhead();
     m_stallTimer->stop();
+    // replies released above are deleted with their manager, on this thread
+    m_nam = nullptr;
+    nam.reset();
     qCDebug(lcDownload) << "发送停止信号" << m_tmpPath;
     if (m_deletePartial) {
         qCDebug(lcDownload) << "删除文件" << m_tmpPath;
@@ -243,6 +258,71 @@ void VDownloadFile::download(const QString &url, const QString &localPath)
         m_deletePartial = false;
     }
     emit signalIsStop();
+}
+
+QByteArray VDownloadFile::rangeFrom(qint64 from, qint64 *last) const
+{
+    // Segments end on multiples of the segment size; the last one is open.
+    const qint64 number = from / m_segmentSize + 1;
+    if (number >= m_segmentCount) {
+        *last = m_totalSize - 1;
+        return QStringLiteral("bytes=%1-").arg(from).toLatin1();
+    }
+    *last = qMin(m_segmentSize * number, m_totalSize - 1);
+    return QStringLiteral("bytes=%1-%2").arg(from).arg(m_segmentSize * number).toLatin1();
+}
+
+QNetworkReply *VDownloadFile::get(const QString &url, const QByteArray &range, bool ahead)
+{
+    QNetworkRequest req{QUrl(url)};
+    prepareRequest(req, m_nam);
+    req.setRawHeader("Range", range);
+    // Sent ahead it goes over a connection of its own: queued behind the
+    // running answer on the same one it would gain nothing, and servers
+    // that do not read pipelined requests would never answer it.
+    if (ahead)
+        req.setAttribute(QNetworkRequest::HttpPipeliningAllowedAttribute, false);
+    QNetworkReply *reply = m_nam->get(req);
+    reply->setReadBufferSize(m_throttle->isLimited() ? kReadBufferLimited : kReadBuffer);
+    return reply;
+}
+
+void VDownloadFile::sendAhead()
+{
+    // Once a segment is under way the next one is asked for, so its answer
+    // is on the way while this one arrives instead of costing a round trip
+    // after it. It waits unread (the read buffer bounds it) until its turn.
+    if (m_ahead || m_segmentNumber >= m_segmentCount || m_stop)
+        return;
+    const qint64 next = m_doneBytes + m_expected;
+    if (next >= m_totalSize)
+        return; // this segment ends the file (the segments' last bytes overlap the count)
+    qint64 last;
+    m_aheadRange = rangeFrom(next, &last);
+    m_ahead = get(m_url, m_aheadRange, true);
+}
+
+QNetworkReply *VDownloadFile::takeAhead(const QByteArray &range)
+{
+    if (!m_ahead)
+        return nullptr;
+    if (m_aheadRange == range && m_ahead->error() == QNetworkReply::NoError) {
+        QNetworkReply *r = m_ahead;
+        m_ahead = nullptr;
+        return r;
+    }
+    dropAhead();
+    return nullptr;
+}
+
+void VDownloadFile::dropAhead()
+{
+    if (!m_ahead)
+        return;
+    if (m_ahead->isRunning())
+        m_ahead->abort();
+    m_ahead->deleteLater();
+    m_ahead = nullptr;
 }
 
 bool VDownloadFile::checkSegmentHeaders()
@@ -258,6 +338,7 @@ bool VDownloadFile::checkSegmentHeaders()
             return false;
         }
         m_expected = qMin(m_expected, cr.last - cr.first + 1);
+        sendAhead();
         return true;
     }
     if (status == 200) {
@@ -288,7 +369,11 @@ void VDownloadFile::onReadyRead()
 
 void VDownloadFile::pump()
 {
-    if (!m_reply || m_segmentFailed)
+    if (!m_reply || m_segmentFailed || m_segmentDone)
+        return;
+    // A reply sent ahead may be taken over before its head has arrived.
+    if (!m_headersChecked && !m_reply->isFinished()
+        && !m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
         return;
     if (!m_headersChecked && !checkSegmentHeaders()) {
         m_segmentFailed = true;
@@ -330,7 +415,10 @@ void VDownloadFile::pump()
         }
         m_tmpFile.flush();
         m_progressed = true;
-        emit signalDownloadProcess(m_doneBytes + m_written, m_totalSize);
+        // Every read would be a queued event for the receiver's thread; a
+        // few a second say as much, and the end of a segment always.
+        if (!m_progressClock.isValid() || m_progressClock.elapsed() >= kProgressMs || m_written >= m_expected)
+            reportProgress();
     }
     if (m_reply && m_replyDone && m_reply->bytesAvailable() == 0)
         finishSegment();
@@ -349,9 +437,19 @@ void VDownloadFile::onFinished()
     pump();
 }
 
+void VDownloadFile::reportProgress()
+{
+    m_progressClock.start();
+    m_reported = m_doneBytes + m_written;
+    emit signalDownloadProcess(m_reported, m_totalSize);
+}
+
 void VDownloadFile::finishSegment()
 {
+    m_segmentDone = true;
     qCDebug(lcDownload) << "阶段下载结束" << m_segmentNumber << m_segmentCount;
+    if (m_doneBytes + m_written != m_reported)
+        reportProgress();
     closeTemp();
     if (m_reply && m_reply->error() != QNetworkReply::NoError) {
         emit signalReplyError(networkErrorText(int(m_reply->error())));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QNetworkReply>
 #include <QObject>
@@ -72,6 +73,13 @@ private:
     bool checkSegmentHeaders();
     void pump();
     void finishSegment();
+    // The Range header for the segment starting at `from`, and its last byte.
+    QByteArray rangeFrom(qint64 from, qint64 *last) const;
+    QNetworkReply *get(const QString &url, const QByteArray &range, bool ahead);
+    void sendAhead();
+    QNetworkReply *takeAhead(const QByteArray &range);
+    void dropAhead();
+    void reportProgress();
     bool finalize();
     void releaseReply();
     void closeTemp();
@@ -104,10 +112,16 @@ private:
     bool m_headersChecked = false;
     bool m_replyDone = false;
     bool m_segmentFailed = false;
+    bool m_segmentDone = false;
+    QNetworkReply *m_ahead = nullptr; // the next segment's request, sent early
+    QByteArray m_aheadRange;
     qint64 m_expected = 0; // bytes this segment must deliver
     qint64 m_written = 0;  // bytes of this segment in the temporary file
+    QNetworkAccessManager *m_nam = nullptr; // the run's own, on the worker's thread
     QTimer *m_stallTimer = nullptr;
     QTimer *m_paceTimer = nullptr;
     VTransferThrottle *m_throttle;
     QByteArray m_chunk;
+    QElapsedTimer m_progressClock;
+    qint64 m_reported = -1; // the last progress told
 };

@@ -5,23 +5,19 @@
 #include "login/vlogin_users.h"
 #include "VWidgets/vframeless.h"
 
-#include "Api/api.h"
+#include "Api/vsignin.h"
 #include "DB/db_setting.h"
 #include "context/userinfo.h"
 #include "context/vglobalparameter.h"
 #include "context/vsharedmemory.h"
 #include "platform/vplatform.h"
-#include "request/vurlrequest.h"
 
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QListWidget>
-#include <QLoggingCategory>
 #include <QSignalMapper>
 #include <QUrl>
-
-Q_LOGGING_CATEGORY(lcLogin, "orvel.login")
 
 namespace {
 QString &sessionPasswordStore()
@@ -77,6 +73,13 @@ VLogin::VLogin(QWidget *parent) : VAlertDialog(parent), ui(new Ui::VLogin)
     setTabOrder(ui->toolButton, ui->txt_password);
     ui->listWidget_2->setSpacing(4);
 
+    m_signIn = new VSignIn(this);
+    connect(m_signIn, &VSignIn::signalSignedIn, this, &VLogin::slotSignedIn);
+    connect(m_signIn, &VSignIn::signalChooseSchool, this, &VLogin::slotGetMySchool);
+    connect(m_signIn, &VSignIn::signalSchoolChanged, this, &VLogin::slotChgSchool);
+    connect(m_signIn, &VSignIn::signalFinished, this, &VLogin::slotGetLoginInfo);
+    connect(m_signIn, &VSignIn::signalFailed, this, &VLogin::slotSignInFailed);
+
     mapper = new QSignalMapper(this);
     connect(mapper, &QSignalMapper::mappedWidget, this, &VLogin::OpenFolder2);
     connect(mapper, &QSignalMapper::mappedString, this, &VLogin::slotToChgSchool);
@@ -127,23 +130,6 @@ void VLogin::showError(const QString &text)
     ui->pb_denglu->setText(QStringLiteral("登录"));
     ui->pb_denglu->setEnabled(true);
     loggingIn = false;
-    schoolRequested = false;
-}
-
-VUrlRequest *VLogin::newRequest(void (VLogin::*slot)(const QJsonObject &))
-{
-    request = new VUrlRequest;
-    connect(request, qOverload<const QJsonObject &>(&VUrlRequest::signalResult), this, slot);
-    return request;
-}
-
-bool VLogin::replyOk(const QJsonObject &re)
-{
-    if (Api::instance()->checkCode(re) != 0) {
-        showError(Api::getMsg(re));
-        return false;
-    }
-    return true;
 }
 
 void VLogin::on_pb_wangjimima_clicked()
@@ -179,60 +165,30 @@ void VLogin::on_pb_denglu_clicked()
     loggingIn = true;
     ui->pb_denglu->setText(QStringLiteral("登录中..."));
     ui->pb_denglu->setEnabled(false);
-    Api::instance()->startApi(newRequest(&VLogin::slotRequestResult1), Api::user_SsoAppID);
+    // during an automatic sign-in the remembered school is taken at once
+    m_signIn->setPreferredSchool(autoLoginRunning ? QString::number(u->schoolid) : QString());
+    m_signIn->start(username, password);
 }
 
-void VLogin::slotRequestResult1(const QJsonObject &re)
+void VLogin::slotSignInFailed(const QString &message)
 {
-    if (!replyOk(re))
-        return;
-    Api::instance()->setSsoAppId(Api::getMsg(re));
-    const QJsonObject params = Api::instance()->params_sso_GetLoginToken(ui->txt_username->text().trimmed(),
-                                                                        ui->txt_password->text());
-    Api::instance()->startApi(newRequest(&VLogin::slotRequestResult2), Api::sso_GetLoginToken, params);
+    showError(message);
 }
 
-void VLogin::slotRequestResult2(const QJsonObject &re)
+void VLogin::slotSignedIn()
 {
-    if (!replyOk(re))
-        return;
-    const QString loginToken = Api::getToken(Api::getData(re).toObject());
-    Api::instance()->startApi(newRequest(&VLogin::slotRequestResult), Api::user_LoginByToken,
-                              Api::params_user_LoginByToken(loginToken));
-}
-
-void VLogin::slotRequestResult(const QJsonObject &re)
-{
-    if (!replyOk(re))
-        return;
-    VSharedMemory::instance()->registerAccount(UserInfo::instance()->username,
-                                               VPlatform::ownRegistryId(winId()));
-    Api::instance()->setToken(Api::getMsg(re));
-    // the token itself stays out of the log
-    qCDebug(lcLogin) << "写入token：" << QStringLiteral("(%1 characters)").arg(Api::getMsg(re).size());
+    VSharedMemory::instance()->registerAccount(UserInfo::instance()->username, VPlatform::ownRegistryId(winId()));
     clearError();
-    Api::instance()->startApi(newRequest(&VLogin::slotGetMySchool), Api::user_GetMySchool);
 }
 
-void VLogin::slotGetMySchool(const QJsonObject &re)
+void VLogin::slotGetMySchool(const QJsonArray &list)
 {
-    if (!replyOk(re))
-        return;
-    schools = QJsonObject();
-    const QJsonArray list = Api::getSchools(Api::getData(re));
-    if (list.size() == 1) {
-        const QJsonObject s = list.first().toObject();
-        const QString id = s.value(QStringLiteral("id")).toString();
-        schools.insert(id, s.value(QStringLiteral("schoolname")).toString());
-        slotToChgSchool(id);
-        return;
-    }
+    schools = m_signIn->schools();
     ui->listWidget_2->clear();
     for (const QJsonValue &v : list) {
         const QJsonObject s = v.toObject();
         const QString id = s.value(QStringLiteral("id")).toString();
         const QString name = s.value(QStringLiteral("schoolname")).toString();
-        schools.insert(id, name);
         auto *item = new QListWidgetItem(ui->listWidget_2);
         item->setSizeHint(QSize(280, 40));
         item->setData(Qt::AccessibleTextRole, name); // the row is drawn by its widget
@@ -245,46 +201,28 @@ void VLogin::slotGetMySchool(const QJsonObject &re)
         mapper->setMapping(row->nameButton(), id);
         mapper->setMapping(row->arrowButton(), id);
     }
-    const QString remembered = QString::number(UserInfo::instance()->schoolid);
-    if (autoLoginRunning && schools.contains(remembered)) {
-        slotToChgSchool(remembered);
-        return;
-    }
     ui->tab_mimadenglu->setText(QStringLiteral("选择所在学校"));
     ui->stackedWidget->setCurrentWidget(ui->page_2);
 }
 
 void VLogin::slotToChgSchool(const QString &id)
 {
-    UserInfo *u = UserInfo::instance();
-    u->schoolid = id.toInt();
-    u->schoolname = schools.value(id).toString();
-    if (schoolRequested)
-        return;
-    schoolRequested = true;
-    Api::instance()->startApi(newRequest(&VLogin::slotChgSchool), Api::user_ChgSchool,
-                              Api::params_user_ChgSchool(u->schoolid));
+    // a second click sends nothing: the sequence takes the first choice only
+    m_signIn->chooseSchool(id);
 }
 
-void VLogin::slotChgSchool(const QJsonObject &re)
+void VLogin::slotChgSchool(const QString &id)
 {
-    if (!replyOk(re))
-        return;
+    Q_UNUSED(id)
+    schools = m_signIn->schools();
     db_setting::instance()->addUser();
-    Api::instance()->startApi(newRequest(&VLogin::slotGetLoginInfo), Api::user_GetLoginInfo);
 }
 
-void VLogin::slotGetLoginInfo(const QJsonObject &re)
+void VLogin::slotGetLoginInfo()
 {
-    if (!replyOk(re))
-        return;
-    if (Api::instance()->setUserInfo(Api::getData(re).toObject())) {
-        setSessionPassword(m_typedPassword);
-        loggingIn = false;
-        accept();
-    } else {
-        showError(QStringLiteral("用户信息写入失败"));
-    }
+    setSessionPassword(m_typedPassword);
+    loggingIn = false;
+    accept();
 }
 
 void VLogin::slotGetUserList(const QJsonArray &arr)

@@ -10,11 +10,11 @@ class VLogin;
 }
 class QListWidget;
 class QSignalMapper;
-class VUrlRequest;
+class VSignIn;
 
-// The modal login dialog: signs in through the single sign-on service, picks
-// (or lets the user pick) the school, loads the profile into UserInfo and
-// remembers the account. Accepted only after a complete sign-in.
+// The modal login dialog: runs the sign-in sequence (VSignIn), lets the user
+// pick the school when the account has several, remembers the account and
+// shows every failure. Accepted only after a complete sign-in.
 class VLogin : public VAlertDialog
 {
     Q_OBJECT
@@ -44,13 +44,15 @@ public slots:
     void on_checkBox_stateChanged(int arg1);
     void on_checkBox_2_stateChanged(int arg1);
     void slotGetUserList(const QJsonArray &arr);
-    void slotRequestResult1(const QJsonObject &re);
-    void slotRequestResult2(const QJsonObject &re);
-    void slotRequestResult(const QJsonObject &re);
-    void slotGetMySchool(const QJsonObject &re);
+    // The sequence's stations: signed in (bearer token), the school list to
+    // choose from, a school chosen, the school switched, the profile loaded,
+    // and the end by failure.
+    void slotSignedIn();
+    void slotGetMySchool(const QJsonArray &list);
     void slotToChgSchool(const QString &id);
-    void slotChgSchool(const QJsonObject &re);
-    void slotGetLoginInfo(const QJsonObject &re);
+    void slotChgSchool(const QString &id);
+    void slotGetLoginInfo();
+    void slotSignInFailed(const QString &message);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -60,17 +62,12 @@ private:
     void clearError();
     // Sizes the drop-down under the user-name field for its rows.
     void placeAccountList();
-    // A reply's code through Api (which also handles a lost sign-in); a
-    // non-zero code shows the reply's message and ends the sequence.
-    bool replyOk(const QJsonObject &re);
-    VUrlRequest *newRequest(void (VLogin::*slot)(const QJsonObject &));
 
     Ui::VLogin *ui;
     QListWidget *m_accountList;
-    VUrlRequest *request = nullptr;
+    VSignIn *m_signIn;
     QSignalMapper *mapper;
     bool loggingIn = false;
-    bool schoolRequested = false;
     QWidget *firstAccountButton = nullptr;
     bool autoLoginRunning = false;
     bool autoLoginAllowed = true;

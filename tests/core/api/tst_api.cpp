@@ -16,16 +16,29 @@
 #include "apirunner.h"
 
 #include <QJsonDocument>
+#include <QMutex>
 #include <QMetaEnum>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <utility>
 
 Q_DECLARE_METATYPE(Api::apis)
 
 namespace {
+// Pool threads log as they run: the capture takes a lock.
+QMutex capturedLock;
 QStringList captured;
-void captureMessages(QtMsgType, const QMessageLogContext &, const QString &msg) { captured << msg; }
+void captureMessages(QtMsgType, const QMessageLogContext &, const QString &msg)
+{
+    QMutexLocker l(&capturedLock);
+    captured << msg;
+}
+QStringList takeCaptured()
+{
+    QMutexLocker l(&capturedLock);
+    return std::exchange(captured, QStringList());
+}
 }
 
 class TestApi : public QObject
@@ -512,7 +525,7 @@ private slots:
     void dispatcherLogsCarryNoSecrets()
     {
         QLoggingCategory::setFilterRules(QStringLiteral("orvel.*.debug=true"));
-        captured.clear();
+        takeCaptured();
         QtMessageHandler old = qInstallMessageHandler(captureMessages);
         m_server.setHandler([](const ScriptedHttpServer::Request &r) {
             ScriptedHttpServer::Response out;
@@ -532,7 +545,7 @@ private slots:
         qInstallMessageHandler(old);
         QLoggingCategory::setFilterRules(QString());
         m_server.answer(200, "{\"Code\":0,\"Msg\":\"api\"}");
-        const QString all = captured.join('\n');
+        const QString all = takeCaptured().join('\n');
         QVERIFY2(all.contains("GetLoginToken"), qPrintable(all));
         QVERIFY2(!all.contains("SECRET"), qPrintable(all));
         const QString encrypted = VUtils::instance()->toEncrypt("PWD-SECRET");

@@ -243,6 +243,13 @@ private slots:
         QCOMPARE(ups.size(), 1);
         QCOMPARE(store.getUploads().size(), 1);
 
+        // Uploads carry no file id: the same unfinished upload again is a
+        // repeat as well, while another target folder is a new transfer.
+        const M_db_file up = rec(2, QString(), QStringLiteral("/l/up.bin"), QStringLiteral("/s"));
+        QCOMPARE(store.addFiles({up}, 0, true), 1);
+        QCOMPARE(store.addFiles({up}, 0, true), 0);
+        QCOMPARE(store.addFiles({rec(2, QString(), QStringLiteral("/l/up.bin"), QStringLiteral("/s/other"))}, 0, true), 1);
+
         // Once finished, the same download may be added again.
         QVERIFY(store.setDone(added.first().id, QStringLiteral("a"), QStringLiteral("/l/a")));
         QCOMPARE(store.addFiles({d}, 0, true), 1);

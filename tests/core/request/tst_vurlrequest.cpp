@@ -99,11 +99,14 @@ private slots:
             << QByteArray("{\"Code\":3,\"Msg\":\"no\",\"data\":{\"filename\":\"[1].txt\"}}") << 1;
         QTest::newRow("not json") << 200 << QByteArray("<html>oops</html>") << QByteArray("{}") << 1;
         QTest::newRow("empty body") << 200 << QByteArray()
-                                    << QByteArray("{\"Code\":99,\"Msg\":\"未知异常\"}") << 1;
+                                    << QByteArray("{\"Code\":99,\"Msg\":\"未知异常\",\"transport\":true}") << 1;
         QTest::newRow("http 404") << 404 << QByteArray("{\"Code\":0}")
-                                  << QByteArray("{\"Code\":99,\"Msg\":\"在服务器上找不到远程内容\"}") << 3;
+                                  << QByteArray("{\"Code\":99,\"Msg\":\"在服务器上找不到远程内容\",\"transport\":true}") << 3;
         QTest::newRow("http 500") << 500 << QByteArray("boom")
-                                  << QByteArray("{\"Code\":99,\"Msg\":\"服务器遇到意外情况，导致无法完成请求\"}") << 3;
+                                  << QByteArray("{\"Code\":99,\"Msg\":\"服务器遇到意外情况，导致无法完成请求\",\"transport\":true}") << 3;
+        // the server's own 99 is a refusal, told apart from a missing answer
+        QTest::newRow("server's code 99") << 200 << QByteArray("{\"Code\":99,\"Msg\":\"队列繁忙\"}")
+                                          << QByteArray("{\"Code\":99,\"Msg\":\"队列繁忙\"}") << 1;
     }
 
     void replyBodies()
@@ -123,6 +126,7 @@ private slots:
         QCOMPARE(QJsonDocument(r).toJson(QJsonDocument::Compact), QJsonDocument::fromJson(expected).toJson(QJsonDocument::Compact));
         QCOMPARE(req.attempts(), attempts);
         QCOMPARE(http.count(), attempts);
+        QCOMPARE(VUrlRequest::isTransportFailure(r), expected.contains("transport"));
     }
 
     void refusedConnection()

@@ -123,6 +123,8 @@ void RangeServer::handle(QTcpSocket *s, const QByteArray &request)
     } else {
         if (mode == WrongRange)
             first = qMin(first + 1, last);
+        if (mode == ShortRange)
+            last = qMin(last, first + m_value - 1);
         head = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + QByteArray::number(first) + '-'
                + QByteArray::number(last) + '/' + QByteArray::number(size) + "\r\n";
     }

@@ -26,7 +26,8 @@ public:
         NotFound,      // 404
         ProbeStall,    // never answer a request for bytes 0-1
         ZeroSize,      // 206 with a size of 0
-        NoContentRange // 206 without Content-Range
+        NoContentRange, // 206 without Content-Range
+        ShortRange     // 206 with at most `value` bytes of the asked range
     };
 
     explicit RangeServer(QObject *parent = nullptr);

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -19,21 +20,34 @@ public:
         QObject::connect(worker, &Worker::signalReplyError, &context,
                          [this](const QString &m) { errors << m; });
         QObject::connect(worker, &Worker::signalIsStop, &context, [this] { stopped = true; });
-        thread.start();
+        // Said by the worker's thread as it ends, read after the join: the
+        // thread checker sees the hand-over of the worker that Qt's join
+        // makes under locks of its own.
+        QObject::connect(
+            &thread, &QThread::finished, &context, [this] { ended.store(true, std::memory_order_release); },
+            Qt::DirectConnection);
     }
     ~WorkerRun()
     {
         thread.quit();
         thread.wait();
+        ended.load(std::memory_order_acquire);
         delete worker;
     }
-    void start() { QMetaObject::invokeMethod(worker, "run", Qt::QueuedConnection); }
+    // The thread starts here, after everything set up so far (connections
+    // included): its start is a hand-over the thread checker sees.
+    void start()
+    {
+        thread.start();
+        QMetaObject::invokeMethod(worker, "run", Qt::QueuedConnection);
+    }
 
     Worker *worker;
     QThread thread;
     QObject context;
     QStringList errors;
     bool stopped = false;
+    std::atomic<bool> ended{false};
 };
 
 inline QByteArray fileSha256(const QString &path)

@@ -181,6 +181,30 @@ private slots:
         QCOMPARE(fileSha256(target), fileSha256(m_src));
     }
 
+    // A server may send less than the asked range: each answer is taken for
+    // what it says, and the request sent ahead for bytes that do not follow
+    // on is dropped, never written.
+    void shortAnswers()
+    {
+        const qint64 size = 25 * 1048576 + 17;
+        QVERIFY(makeFile(m_src, size, 11));
+        RangeServer server;
+        server.setFile(m_src);
+        QVERIFY(server.start());
+        server.setMode(RangeServer::ShortRange, 4 * 1048576 + 3);
+        const QString target = m_dir.filePath(QStringLiteral("short.bin"));
+        Run run(newWorker(server.url(), target));
+        run.start();
+        QTRY_VERIFY_WITH_TIMEOUT(run.stopped, 60000);
+        QCOMPARE(run.errors, QStringList());
+        QVERIFY(run.finished);
+        QCOMPARE(fileSha256(target), fileSha256(m_src));
+        QCOMPARE(run.lastDone, size);
+        // no request asked past the end
+        for (const QString &r : server.segmentRanges())
+            QVERIFY2(r.mid(6).section(QLatin1Char('-'), 0, 0).toLongLong() < size, qPrintable(r));
+    }
+
     void probeFailures_data()
     {
         QTest::addColumn<int>("mode");

@@ -145,13 +145,15 @@ private slots:
         QCOMPARE(server.requestCount(QStringLiteral("/api/v1/user/info/SsoAppID")), before);
         QVERIFY(onSchoolPage(dlg));
 
-        // two clicks on a school send one switch
+        // clicks on schools send one switch, to the first one clicked
         const int switches = server.requestCount(QStringLiteral("/api/v1/user/info/ChgSchool"));
         QWidget *row = list->itemWidget(list->item(1));
         auto *name = row->findChild<QPushButton *>(QStringLiteral("pushButton"));
         auto *arrow = row->findChild<QToolButton *>(QStringLiteral("toolButton"));
         name->click();
         arrow->click();
+        // a click on another school meanwhile changes neither the switch nor what is remembered
+        list->itemWidget(list->item(0))->findChild<QPushButton *>(QStringLiteral("pushButton"))->click();
         QTRY_COMPARE_WITH_TIMEOUT(dlg.result(), int(QDialog::Accepted), 15000);
         QCOMPARE(server.requestCount(QStringLiteral("/api/v1/user/info/ChgSchool")), switches + 1);
         QCOMPARE(UserInfo::instance()->schoolid, 1002);
