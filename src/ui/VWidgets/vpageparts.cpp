@@ -1,10 +1,12 @@
 #include "VWidgets/vpageparts.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "VWidgets/vdialog.h"
 
@@ -101,6 +103,80 @@ void nameButtons(VDialog *dialog, const QString &ok, const QString &cancel)
     dialog->cancelButton()->setAccessibleName(cancel);
     dialog->okButton()->setAutoDefault(false);
     dialog->cancelButton()->setAutoDefault(false);
+}
+
+QListWidget *failureReport(VDialog *dialog, const QString &objectName, const QString &title,
+                           const QString &headline, const QString &client, const QString &ip,
+                           const QString &user, const QString &listName)
+{
+    dialog->setObjectName(objectName);
+    dialog->setTitle(title);
+    auto *content = new QWidget(dialog);
+    auto *lay = new QVBoxLayout(content);
+    lay->setContentsMargins(20, 8, 20, 8);
+    lay->setSpacing(8);
+    auto *head = new QLabel(content);
+    head->setObjectName(QStringLiteral("label_head"));
+    head->setTextFormat(Qt::RichText);
+    head->setText(QStringLiteral("<b style='font-size:14px;'>%1</b>&nbsp;&nbsp;<font color='#999'>%2&nbsp;&nbsp;%3&nbsp;&nbsp;%4</font>")
+                      .arg(headline.toHtmlEscaped(), QStringLiteral("操作端：%1").arg(client.toHtmlEscaped()),
+                           QStringLiteral("IP：%1").arg(ip.toHtmlEscaped()),
+                           QStringLiteral("操作人:%1").arg(user.toHtmlEscaped())));
+    lay->addWidget(head);
+    QListWidget *list = reportList(listName, content);
+    lay->addWidget(list);
+    dialog->setContentWidget(content);
+    dialog->showCancel(false);
+    dialog->resize(520, 360);
+    return list;
+}
+
+static QCheckBox *clashBox(VDialog *dialog)
+{
+    return dialog->findChild<QCheckBox *>(QStringLiteral("checkBox"));
+}
+
+QLabel *clashBody(VDialog *dialog, const QString &objectName)
+{
+    dialog->setObjectName(objectName);
+    dialog->setTitle(QStringLiteral("文件重名"));
+    auto *content = new QWidget(dialog);
+    auto *lay = new QVBoxLayout(content);
+    lay->setContentsMargins(20, 10, 20, 6);
+    auto *label = new QLabel(content);
+    label->setObjectName(QStringLiteral("label_msg"));
+    label->setTextFormat(Qt::RichText);
+    label->setWordWrap(true);
+    lay->addWidget(label);
+    dialog->setContentWidget(content);
+    if (QCheckBox *box = clashBox(dialog))
+        box->setAccessibleName(QStringLiteral("对剩余重名项执行相同操作"));
+    return label;
+}
+
+void showClash(VDialog *dialog, QLabel *label, const QString &question, const QString &msg, int index,
+               int count, const QString &firstBoxText)
+{
+    label->setText(QStringLiteral("<p>%1<br/><font color=red>%2</font></p>")
+                       .arg(question.toHtmlEscaped(), msg.toHtmlEscaped()));
+    const int rest = count - index - 1;
+    dialog->showCheckBox(rest > 0);
+    if (rest > 0) {
+        dialog->setCheckBoxText(index == 0 && !firstBoxText.isEmpty()
+                                    ? firstBoxText
+                                    : QStringLiteral("剩余%1个重名文件（夹）都执行此操作").arg(rest));
+    }
+}
+
+int clashChoiceEnd(VDialog *dialog, int index, int count)
+{
+    QCheckBox *box = clashBox(dialog);
+    const bool all = box && box->isVisible() && box->isChecked();
+    if (box) {
+        const QSignalBlocker b(box);
+        box->setChecked(false);
+    }
+    return all ? count - 1 : index;
 }
 
 } // namespace VPageParts

@@ -1,27 +1,15 @@
 #include "gonggongwangpan/vgonggongwangpan_isrename.h"
 
+#include "VWidgets/vpageparts.h"
 #include "utils/vutils.h"
 
-#include <QCheckBox>
 #include <QJsonObject>
-#include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 VGonggongwangpan_isrename::VGonggongwangpan_isrename(const QJsonArray &conflicts, QWidget *parent)
     : VDialog(parent), m_conflicts(conflicts)
 {
-    setObjectName(QStringLiteral("VGonggongwangpan_isrename"));
-    setTitle(QStringLiteral("文件重名"));
-    auto *content = new QWidget(this);
-    auto *lay = new QVBoxLayout(content);
-    lay->setContentsMargins(20, 10, 20, 6);
-    m_msg = new QLabel(content);
-    m_msg->setObjectName(QStringLiteral("label_msg"));
-    m_msg->setTextFormat(Qt::RichText);
-    m_msg->setWordWrap(true);
-    lay->addWidget(m_msg);
-    setContentWidget(content);
+    m_msg = VPageParts::clashBody(this, QStringLiteral("VGonggongwangpan_isrename"));
     m_replace = createButton(QStringLiteral("替换"), 1);
     m_keep = createButton(QStringLiteral("保留两个"), 2);
     okButton()->hide();
@@ -36,24 +24,14 @@ void VGonggongwangpan_isrename::showCurrent()
 {
     const QJsonObject c = m_conflicts.at(m_index).toObject();
     const QString name = VUtils::fileName(c.value(QStringLiteral("path")).toString());
-    const QString msg = c.value(QStringLiteral("msg")).toString();
-    m_msg->setText(QStringLiteral("<p>%1<br/><font color=red>%2</font></p>")
-                       .arg(QStringLiteral("“%1”在目标位置已存在，请选择处理方式").arg(name.toHtmlEscaped()),
-                            msg.toHtmlEscaped()));
-    const int rest = m_conflicts.size() - m_index - 1;
-    showCheckBox(rest > 0);
-    if (rest > 0) {
-        setCheckBoxText(m_index == 0 ? QStringLiteral("所有重名文件都执行此操作")
-                                     : QStringLiteral("剩余%1个重名文件（夹）都执行此操作").arg(rest));
-    }
-    findChild<QCheckBox *>(QStringLiteral("checkBox"))->setAccessibleName(QStringLiteral("对剩余重名项执行相同操作"));
+    VPageParts::showClash(this, m_msg, QStringLiteral("“%1”在目标位置已存在，请选择处理方式").arg(name),
+                          c.value(QStringLiteral("msg")).toString(), m_index, m_conflicts.size(),
+                          QStringLiteral("所有重名文件都执行此操作"));
 }
 
 void VGonggongwangpan_isrename::choose(int totype)
 {
-    auto *box = findChild<QCheckBox *>(QStringLiteral("checkBox"));
-    const bool all = box && box->isVisible() && box->isChecked();
-    const int last = all ? m_conflicts.size() - 1 : m_index;
+    const int last = VPageParts::clashChoiceEnd(this, m_index, m_conflicts.size());
     for (; m_index <= last; ++m_index) {
         QJsonObject c = m_conflicts.at(m_index).toObject();
         c.insert(QStringLiteral("totype"), totype);
@@ -64,8 +42,6 @@ void VGonggongwangpan_isrename::choose(int totype)
         accept();
         return;
     }
-    if (box)
-        box->setChecked(false);
     showCurrent();
 }
 
