@@ -4,6 +4,7 @@
 #include "VWidgets/vgrid.h"
 #include "VWidgets/vgrid_page.h"
 #include "VWidgets/vlistrow.h"
+#include "VWidgets/vprompt.h"
 #include "main/enum_leftmenu.h"
 
 #include "Api/api.h"
@@ -19,7 +20,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -171,6 +174,60 @@ QPushButton *VListPage::addTopButton(const QString &text, const QString &objectN
         "QPushButton:disabled{color:#C0C4CC;border-color:#EBEEF5;}"));
     m_top->addWidget(b);
     return b;
+}
+
+QPushButton *VListPage::addRefreshButton()
+{
+    QPushButton *b =
+        addTopButton(QStringLiteral("刷新"), QStringLiteral("pushButton_refresh"), QStringLiteral(":/images/icon/shuaxin.png"));
+    connect(b, &QPushButton::clicked, this, [this] { on_pushButton_refresh_clicked(); });
+    return b;
+}
+
+void VListPage::setListRequest(int api, std::function<QJsonObject()> params, const QString &listKey)
+{
+    m_listApi = api;
+    m_listParams = std::move(params);
+    m_listKey = listKey;
+}
+
+void VListPage::confirm(const QString &objectName, const QString &question, std::function<void()> onConfirmed)
+{
+    auto *p = new VPrompt(this);
+    p->setObjectName(objectName);
+    p->setType(5);
+    p->setText(question);
+    connect(p, &VPrompt::signalConfirmed, this, [p, onConfirmed] {
+        p->accept();
+        onConfirmed();
+    });
+    openDialog(p);
+}
+
+void VListPage::setRowMenu(const QString &objectName, const QList<MenuAction> &actions)
+{
+    listWidget()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(listWidget(), &QListWidget::customContextMenuRequested, this, [this, objectName, actions](const QPoint &pos) {
+        QListWidgetItem *item = listWidget()->itemAt(pos);
+        if (!item)
+            return;
+        if (!item->isSelected())
+            selectIds({item->data(Qt::UserRole).toString()});
+        if (m_rowMenu)
+            m_rowMenu->deleteLater();
+        m_rowMenu = new QMenu(this);
+        m_rowMenu->setObjectName(objectName);
+        m_rowMenu->setAttribute(Qt::WA_DeleteOnClose);
+        for (const MenuAction &a : actions)
+            m_rowMenu->addAction(a.first, this, a.second);
+        m_rowMenu->popup(listWidget()->viewport()->mapToGlobal(pos));
+    });
+}
+
+void VListPage::onDeleteKey(std::function<void()> act)
+{
+    auto *del = new QShortcut(QKeySequence::Delete, listWidget(), nullptr, nullptr, Qt::WidgetShortcut);
+    connect(del, &QShortcut::activated, this, std::move(act));
 }
 
 void VListPage::orderTabs()
@@ -325,6 +382,29 @@ void VListPage::send(int api, const QJsonObject &params, const QJsonObject &cust
             onReply(re);
     });
     Api::instance()->startApi(req, Api::apis(api), params, false);
+}
+
+void VListPage::reload()
+{
+    getFileList();
+}
+
+void VListPage::getFileList()
+{
+    if (m_listApi < 0)
+        return; // a list handed in, not fetched
+    sendList(m_listApi, m_listParams ? m_listParams() : QJsonObject(),
+             [this](const QJsonObject &re) { slotGetFileList(re); });
+}
+
+void VListPage::slotGetFileList(const QJsonObject &re)
+{
+    takeList(re, m_listKey);
+}
+
+void VListPage::on_pushButton_refresh_clicked()
+{
+    getFileList();
 }
 
 void VListPage::sendList(int api, const QJsonObject &params, std::function<void(const QJsonObject &)> onReply)

@@ -5,6 +5,9 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
+#include <QMenu>
+#include <QPair>
+#include <QPointer>
 #include <QSet>
 #include <QStringList>
 #include <functional>
@@ -55,6 +58,10 @@ public:
     int staleReplyCount() const { return m_staleReplies; }
     // Rows created per turn of the event loop.
     static int &chunkSize();
+    // Asks for the list again (the request set by setListRequest).
+    void reload() override;
+    // The menu of a right click on a row, while it is open.
+    QMenu *rowMenu() const { return m_rowMenu; }
 
 signals:
     // The rows of this build are all on screen.
@@ -63,6 +70,10 @@ signals:
     void signalListed(bool ok);
 
 public slots:
+    // Sends the page's list request; its reply goes to slotGetFileList.
+    virtual void getFileList();
+    void slotGetFileList(const QJsonObject &re);
+    virtual void on_pushButton_refresh_clicked();
     void slotIsShousuo(bool collapsed);
     // Header number (from 1) and direction: a new order of the list in hand.
     void slotSortParams(int index, int state);
@@ -76,6 +87,20 @@ protected:
     // A button of the top bar (its text names it).
     QPushButton *addTopButton(const QString &text, const QString &objectName, const QString &icon);
     QHBoxLayout *topBar() const { return m_top; }
+    // The "刷新" button of the top bar, wired to on_pushButton_refresh_clicked.
+    QPushButton *addRefreshButton();
+    // The list the page shows: the request and, when the items sit under a
+    // key of the reply's data, that key. params is asked at each request.
+    void setListRequest(int api, std::function<QJsonObject()> params, const QString &listKey = QString());
+    // Asks the question in a prompt (named objectName); onConfirmed runs once
+    // OK is pressed, with the prompt closed.
+    void confirm(const QString &objectName, const QString &question, std::function<void()> onConfirmed);
+    // A right click on a row makes it the selection (unless it is selected
+    // already) and opens a menu of these actions (text, what it runs).
+    using MenuAction = QPair<QString, std::function<void()>>;
+    void setRowMenu(const QString &objectName, const QList<MenuAction> &actions);
+    // The Delete key on the list runs act.
+    void onDeleteKey(std::function<void()> act);
     // Tab goes as the page reads: the top bar left to right, the grid, the pane.
     void orderTabs();
     // The model and its page hand-over; columns are the grid's sort keys.
@@ -132,4 +157,8 @@ private:
     QString m_infoId;
     int m_gridMin = 0;
     bool m_paneChosen = false;
+    int m_listApi = -1;
+    std::function<QJsonObject()> m_listParams;
+    QString m_listKey;
+    QPointer<QMenu> m_rowMenu;
 };

@@ -7,7 +7,6 @@
 #include "VWidgets/vfileinfo.h"
 #include "VWidgets/vgrid.h"
 #include "VWidgets/vgrid_head_item.h"
-#include "VWidgets/vprompt.h"
 #include "VWidgets/vsearchbar.h"
 
 #include "Api/api.h"
@@ -19,12 +18,10 @@
 #include "utils/vutils.h"
 
 #include <QHBoxLayout>
-#include <QShortcut>
 #include <QToolButton>
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
@@ -35,8 +32,7 @@ VHuishouzhan::VHuishouzhan(QWidget *parent) : VListPage(QStringLiteral("VHuishou
                              QStringLiteral(":/images/icon/huanyuan.png"));
     m_clear = addTopButton(QStringLiteral("清空"), QStringLiteral("pushButton_clear"),
                            QStringLiteral(":/images/icon/qingkong.png"));
-    m_refresh = addTopButton(QStringLiteral("刷新"), QStringLiteral("pushButton_refresh"),
-                             QStringLiteral(":/images/icon/shuaxin.png"));
+    m_refresh = addRefreshButton();
     m_recover->setEnabled(false);
     m_clear->setEnabled(false);
     topBar()->addStretch(1);
@@ -58,37 +54,22 @@ VHuishouzhan::VHuishouzhan(QWidget *parent) : VListPage(QStringLiteral("VHuishou
                              {QStringLiteral("deltime"), false},
                              {QStringLiteral("filesize"), true}},
                             this));
-    listWidget()->setContextMenuPolicy(Qt::CustomContextMenu);
+    setListRequest(Api::file_getrecyclelist, [this] { return Api::params_file_getrecyclelist(m_searchKey); });
 
     m_tracker = new VActTracker(this);
     connect(m_tracker, &VActTracker::signalFinished, this, &VHuishouzhan::slotGetQueueResult);
     connect(m_search, &VSearchBar::signalSearch, this, &VHuishouzhan::slotSearch);
-    connect(m_refresh, &QPushButton::clicked, this, &VHuishouzhan::on_pushButton_refresh_clicked);
     connect(m_recover, &QPushButton::clicked, this, &VHuishouzhan::on_pushButton_recover_clicked);
     connect(m_clear, &QPushButton::clicked, this, &VHuishouzhan::on_pushButton_clear_clicked);
     connect(g, &VGrid::signalItemClick, this, [this](QListWidgetItem *item) {
         if (auto *r = qobject_cast<VHuishouzhan_item *>(listWidget()->itemWidget(item)))
             showInfo(r->info());
     });
-    connect(listWidget(), &QListWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        QListWidgetItem *item = listWidget()->itemAt(pos);
-        if (!item)
-            return;
-        if (!item->isSelected())
-            selectIds({item->data(Qt::UserRole).toString()});
-        if (m_menu)
-            m_menu->deleteLater();
-        m_menu = new QMenu(this);
-        m_menu->setObjectName(QStringLiteral("menu_recycle"));
-        m_menu->setAttribute(Qt::WA_DeleteOnClose);
-        m_menu->addAction(QStringLiteral("还原"), this, [this] { toHuanyuan(); });
-        m_menu->addAction(QStringLiteral("清空"), this, [this] { toClear(); });
-        m_menu->popup(listWidget()->viewport()->mapToGlobal(pos));
-    });
+    setRowMenu(QStringLiteral("menu_recycle"), {{QStringLiteral("还原"), [this] { toHuanyuan(); }},
+                                                {QStringLiteral("清空"), [this] { toClear(); }}});
     orderTabs();
     // Delete on the list acts on the selection as the top button does.
-    auto *del = new QShortcut(QKeySequence::Delete, listWidget(), nullptr, nullptr, Qt::WidgetShortcut);
-    connect(del, &QShortcut::activated, this, [this] { toClear(); });
+    onDeleteKey([this] { toClear(); });
     // The first fetch once the page is on its way to the screen.
     QTimer::singleShot(200, this, [this] {
         if (!m_fetched)
@@ -96,23 +77,12 @@ VHuishouzhan::VHuishouzhan(QWidget *parent) : VListPage(QStringLiteral("VHuishou
     });
 }
 
-void VHuishouzhan::reload()
-{
-    getFileList();
-}
-
 // ---- list ---------------------------------------------------------------------------
 
 void VHuishouzhan::getFileList()
 {
     m_fetched = true;
-    sendList(Api::file_getrecyclelist, Api::params_file_getrecyclelist(m_searchKey),
-             [this](const QJsonObject &re) { slotGetFileList(re); });
-}
-
-void VHuishouzhan::slotGetFileList(const QJsonObject &re)
-{
-    takeList(re);
+    VListPage::getFileList();
 }
 
 void VHuishouzhan::slotSearch(const QString &text)
@@ -193,15 +163,8 @@ void VHuishouzhan::toHuanyuan(bool)
     const QStringList ids = selectedIds();
     if (ids.isEmpty())
         return; // nothing selected: nothing asked, nothing sent
-    auto *p = new VPrompt(this);
-    p->setObjectName(QStringLiteral("VPrompt_huanyuan"));
-    p->setType(5);
-    p->setText(QStringLiteral("确认还原选中的%1项数据？").arg(ids.size()));
-    connect(p, &VPrompt::signalConfirmed, this, [this, p, ids] {
-        p->accept();
-        toHuanyuan2(ids, false);
-    });
-    openDialog(p);
+    confirm(QStringLiteral("VPrompt_huanyuan"), QStringLiteral("确认还原选中的%1项数据？").arg(ids.size()),
+            [this, ids] { toHuanyuan2(ids, false); });
 }
 
 void VHuishouzhan::toHuanyuan2(const QStringList &ids, bool isrename)
@@ -223,17 +186,11 @@ void VHuishouzhan::toClear(bool)
     const QStringList ids = selectedIds();
     if (ids.isEmpty())
         return;
-    auto *p = new VPrompt(this);
-    p->setObjectName(QStringLiteral("VPrompt_qingkong"));
-    p->setType(5);
-    p->setText(QStringLiteral("确认清空选中的%1项数据？").arg(ids.size()));
-    connect(p, &VPrompt::signalConfirmed, this, [this, p, ids] {
-        p->accept();
+    confirm(QStringLiteral("VPrompt_qingkong"), QStringLiteral("确认清空选中的%1项数据？").arg(ids.size()), [this, ids] {
         sendAct(QStringLiteral("qingkong"), Api::params_act_Del(ids),
                 {{QStringLiteral("kind"), QStringLiteral("qingkong")}, {QStringLiteral("ids"), ids}},
                 QStringLiteral("回收站数据清理中，请稍后"));
     });
-    openDialog(p);
 }
 
 void VHuishouzhan::sendAct(const QString &kind, const QJsonObject &params, const QVariantMap &context,

@@ -3,7 +3,6 @@
 #include "VWidgets/vlistpage.h"
 
 #include <QJsonObject>
-#include <QPointer>
 #include <QVariantMap>
 
 #include "records/m_api_act.h"
@@ -24,14 +23,12 @@ class VHuishouzhan : public VListPage
 public:
     explicit VHuishouzhan(QWidget *parent = nullptr);
 
-    void reload() override;
-
     VSearchBar *searchBar() const { return m_search; }
     QPushButton *recoverButton() const { return m_recover; }
     QPushButton *clearButton() const { return m_clear; }
     QPushButton *refreshButton() const { return m_refresh; }
     VActTracker *tracker() const { return m_tracker; }
-    QMenu *contextMenu() const { return m_menu; }
+    QMenu *contextMenu() const { return rowMenu(); }
     QString searchKey() const { return m_searchKey; }
 
 signals:
@@ -39,15 +36,14 @@ signals:
     void signalActHandled(const QString &kind, const QString &actId);
 
 public slots:
-    void getFileList();
-    void slotGetFileList(const QJsonObject &re);
+    void getFileList() override;
     void slotGetWpResult(const QJsonObject &re);
     void slotGetQueueResult(const M_api_act &act, const QVariantMap &context);
     void toHuanyuan(bool checked = false);
     void toHuanyuan2(const QStringList &ids, bool isrename);
     void toClear(bool checked = false);
     void slotSearch(const QString &text);
-    void on_pushButton_refresh_clicked();
+    void on_pushButton_refresh_clicked() override;
     void on_pushButton_recover_clicked();
     void on_pushButton_clear_clicked();
 
@@ -65,7 +61,6 @@ private:
     QPushButton *m_recover;
     QPushButton *m_clear;
     QPushButton *m_refresh;
-    QPointer<QMenu> m_menu;
     VActTracker *m_tracker;
     QString m_searchKey;
     bool m_fetched = false;

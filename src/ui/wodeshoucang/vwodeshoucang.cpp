@@ -4,18 +4,15 @@
 #include "main/enum_leftmenu.h"
 #include "VWidgets/vgrid.h"
 #include "VWidgets/vgrid_head_item.h"
-#include "VWidgets/vprompt.h"
 
 #include "Api/api.h"
 #include "lists/vpagedlist.h"
 #include "transfer/vglobalconnect.h"
 
 #include <QHBoxLayout>
-#include <QShortcut>
 #include <QToolButton>
 #include <QJsonArray>
 #include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
 
 
@@ -24,8 +21,7 @@ VWodeshoucang::VWodeshoucang(QWidget *parent)
 {
     m_ok = addTopButton(QStringLiteral("取消收藏"), QStringLiteral("pushButton_ok"),
                         QStringLiteral(":/images/icon/quxiaoshoucang_top.png"));
-    m_refresh = addTopButton(QStringLiteral("刷新"), QStringLiteral("pushButton_refresh"),
-                             QStringLiteral(":/images/icon/shuaxin.png"));
+    m_refresh = addRefreshButton();
     m_ok->setEnabled(false);
     topBar()->addStretch(1);
     topBar()->addWidget(paneButton());
@@ -40,51 +36,18 @@ VWodeshoucang::VWodeshoucang(QWidget *parent)
                              {QStringLiteral("addtime"), false},
                              {QStringLiteral("filepath"), false}},
                             this));
-    listWidget()->setContextMenuPolicy(Qt::CustomContextMenu);
+    setListRequest(Api::favourite_list, nullptr);
+    setRowMenu(QStringLiteral("menu_favourite"), {{QStringLiteral("取消收藏"), [this] { toCancle(); }}});
 
     orderTabs();
     // Delete on the list acts on the selection as the top button does.
-    auto *del = new QShortcut(QKeySequence::Delete, listWidget(), nullptr, nullptr, Qt::WidgetShortcut);
-    connect(del, &QShortcut::activated, this, [this] { toCancle(); });
+    onDeleteKey([this] { toCancle(); });
     connect(m_ok, &QPushButton::clicked, this, &VWodeshoucang::on_pushButton_ok_clicked);
-    connect(m_refresh, &QPushButton::clicked, this, &VWodeshoucang::on_pushButton_refresh_clicked);
     connect(g, &VGrid::signalItemClick, this, &VWodeshoucang::slotlItemClick);
     connect(VGlobalConnect::instance(), &VGlobalConnect::signal2getFavList, this, &VWodeshoucang::slot2getFavList);
-    connect(listWidget(), &QListWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        QListWidgetItem *item = listWidget()->itemAt(pos);
-        if (!item)
-            return;
-        if (!item->isSelected())
-            selectIds({item->data(Qt::UserRole).toString()});
-        auto *menu = new QMenu(this);
-        menu->setObjectName(QStringLiteral("menu_favourite"));
-        menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->addAction(QStringLiteral("取消收藏"), this, [this] { toCancle(); });
-        menu->popup(listWidget()->viewport()->mapToGlobal(pos));
-    });
-}
-
-void VWodeshoucang::reload()
-{
-    getFileList();
-}
-
-void VWodeshoucang::getFileList()
-{
-    sendList(Api::favourite_list, QJsonObject(), [this](const QJsonObject &re) { slotGetFileList(re); });
-}
-
-void VWodeshoucang::slotGetFileList(const QJsonObject &re)
-{
-    takeList(re);
 }
 
 void VWodeshoucang::slot2getFavList()
-{
-    getFileList();
-}
-
-void VWodeshoucang::on_pushButton_refresh_clicked()
 {
     getFileList();
 }
@@ -129,17 +92,12 @@ void VWodeshoucang::cancel(const QStringList &fileids)
 {
     if (fileids.isEmpty())
         return;
-    auto *p = new VPrompt(this);
-    p->setObjectName(QStringLiteral("VPrompt_quxiaoshoucang"));
-    p->setType(5);
-    p->setText(QStringLiteral("确认对选中的%1项取消收藏？").arg(fileids.size()));
-    connect(p, &VPrompt::signalConfirmed, this, [this, p, fileids] {
-        p->accept();
+    const QString question = QStringLiteral("确认对选中的%1项取消收藏？").arg(fileids.size());
+    confirm(QStringLiteral("VPrompt_quxiaoshoucang"), question, [this, fileids] {
         emit VGlobalConnect::instance()->signalLayer_waiting(QStringLiteral("取消收藏中，请稍后"), false);
         send(Api::favourite_del, Api::params_favourite_del(fileids), QJsonObject(),
              [this](const QJsonObject &re) { slotGetWpResult(re); });
     });
-    openDialog(p);
 }
 
 void VWodeshoucang::slotGetWpResult(const QJsonObject &re)

@@ -16,8 +16,6 @@ class VWodeshoucang : public VListPage
 public:
     explicit VWodeshoucang(QWidget *parent = nullptr);
 
-    void reload() override;
-
     QPushButton *cancelButton() const { return m_ok; }
     QPushButton *refreshButton() const { return m_refresh; }
 
@@ -26,13 +24,10 @@ signals:
     void signalCancelled(bool ok);
 
 public slots:
-    void getFileList();
-    void slotGetFileList(const QJsonObject &re);
     void slotlItemClick(QListWidgetItem *item);
     void toCancle(bool checked = false);
     void slotGetWpResult(const QJsonObject &re);
     void slot2getFavList();
-    void on_pushButton_refresh_clicked();
     void on_pushButton_ok_clicked();
 
 protected:

@@ -23,8 +23,7 @@
 VZuijinfangwen::VZuijinfangwen(QWidget *parent)
     : VListPage(QStringLiteral("VZuijinfangwen"), QStringLiteral("最近访问"), parent)
 {
-    m_refresh = addTopButton(QStringLiteral("刷新"), QStringLiteral("pushButton_refresh"),
-                             QStringLiteral(":/images/icon/shuaxin.png"));
+    m_refresh = addRefreshButton();
     topBar()->addStretch(1);
     topBar()->addWidget(paneButton());
 
@@ -43,10 +42,10 @@ VZuijinfangwen::VZuijinfangwen(QWidget *parent)
     // Newest first, as the server sends them.
     setGridMinimumWidth(670);
     setModel(new VPagedList({}, this));
+    setListRequest(Api::visit_list, nullptr, QStringLiteral("list"));
     listWidget()->setContextMenuPolicy(Qt::CustomContextMenu);
 
     orderTabs();
-    connect(m_refresh, &QPushButton::clicked, this, &VZuijinfangwen::on_pushButton_refresh_clicked);
     connect(g, &VGrid::signalItemClick, this, &VZuijinfangwen::slotlItemClick);
     connect(g, &VGrid::signalItemDoubleClick, this, &VZuijinfangwen::slotItemDoubleClick);
     connect(listWidget(), &QListWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
@@ -58,26 +57,6 @@ VZuijinfangwen::VZuijinfangwen(QWidget *parent)
     connect(listWidget(), &QListWidget::activated, this, [this](const QModelIndex &index) {
         slotItemDoubleClick(listWidget()->item(index.row()));
     });
-}
-
-void VZuijinfangwen::reload()
-{
-    getFileList();
-}
-
-void VZuijinfangwen::getFileList()
-{
-    sendList(Api::visit_list, QJsonObject(), [this](const QJsonObject &re) { slotGetFileList(re); });
-}
-
-void VZuijinfangwen::on_pushButton_refresh_clicked()
-{
-    getFileList();
-}
-
-void VZuijinfangwen::slotGetFileList(const QJsonObject &re)
-{
-    takeList(re, QStringLiteral("list"));
 }
 
 QJsonArray VZuijinfangwen::prepareItems(const QJsonArray &list)

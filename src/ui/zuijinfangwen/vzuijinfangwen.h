@@ -20,22 +20,17 @@ class VZuijinfangwen : public VListPage
 public:
     explicit VZuijinfangwen(QWidget *parent = nullptr);
 
-    void reload() override;
-
     QPushButton *refreshButton() const { return m_refresh; }
     QMenu *contextMenu() const { return m_menu; }
     // The visit of a row on the page (rows carry their place in the list).
     M_api_visit visitOf(const QString &rowId) const;
 
 public slots:
-    void getFileList();
-    void slotGetFileList(const QJsonObject &re);
     void slotlItemClick(QListWidgetItem *item);
     void slotItemDoubleClick(QListWidgetItem *item);
     void slot2View(bool checked = false);
     void slot2Down(bool checked = false);
     void slot2Localedit(bool checked = false);
-    void on_pushButton_refresh_clicked();
 
 protected:
     QWidget *createRow(const QJsonObject &item, QListWidgetItem *listItem) override;
