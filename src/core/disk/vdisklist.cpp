@@ -2,8 +2,6 @@
 
 #include "utils/vjsonsort.h"
 
-#include <QtConcurrent/QtConcurrentRun>
-
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -94,19 +92,9 @@ VDiskList::Work keyWork(quint64 generation, const QJsonArray &items, const VDisk
 
 } // namespace
 
-VDiskList::VDiskList(QObject *parent) : QObject(parent) {}
-
-VDiskList::~VDiskList()
+VDiskList::VDiskList(QObject *parent) : VSortedPages(parent)
 {
-    for (QFutureWatcher<Work> *w : qAsConst(m_watchers)) {
-        w->disconnect(this);
-        w->waitForFinished();
-    }
-}
-
-int VDiskList::pageCount() const
-{
-    return qMax(1, (int(m_items.size()) + PageSize - 1) / PageSize);
+    m_key = QStringLiteral("filename");
 }
 
 QJsonArray VDiskList::sortItems(const QJsonArray &items, const QString &key, bool descending)
@@ -119,7 +107,7 @@ QJsonArray VDiskList::sortItems(const QJsonArray &items, const QString &key, boo
 QJsonArray VDiskList::sortedItems() const
 {
     QJsonArray out;
-    if (m_sorting)
+    if (isSorting())
         return out;
     for (int i : m_order)
         out.append(m_items.at(i));
@@ -161,53 +149,37 @@ bool VDiskList::setSortColumn(int column, bool descending)
     return true;
 }
 
-void VDiskList::setPage(int page)
+void VDiskList::take(const Work &r)
 {
-    m_page = qBound(1, page, pageCount());
-    ++m_build;
-    if (!m_sorting)
-        emitPage();
+    takeRanks(r);
+    if (r.seq == 0) {
+        if (r.generation == m_preparing)
+            m_preparing = 0;
+        return;
+    }
+    if (!endSort(r.seq))
+        return;
+    m_order = r.order;
+    emitPage();
 }
 
-void VDiskList::track(QFutureWatcher<Work> *w)
+void VDiskList::dropOrder()
 {
-    m_watchers << w;
-    connect(w, &QFutureWatcher<Work>::finished, this, [this, w] {
-        m_watchers.removeOne(w);
-        w->deleteLater();
-        const Work r = w->result();
-        takeRanks(r);
-        if (r.seq == 0) {
-            if (r.generation == m_preparing)
-                m_preparing = 0;
-            return;
-        }
-        if (r.seq != m_sortSeq)
-            return; // a newer sort is on its way
-        m_order = r.order;
-        m_sorting = false;
-        m_page = qBound(1, m_page, pageCount());
-        emitPage();
-    });
+    m_order.clear();
+    m_pageItems.clear();
 }
 
 void VDiskList::startSort()
 {
-    ++m_build;
-    const quint64 seq = ++m_sortSeq;
-    m_sorting = true;
-    m_order.clear();
-    m_pageItems.clear();
-    emit signalBuilding(true);
-    auto *w = new QFutureWatcher<Work>(this);
-    track(w);
+    const quint64 seq = beginSort();
     const quint64 generation = m_generation;
     const QJsonArray items = m_items;
     const RanksPtr ranks = m_ranks;
     const QString key = m_key;
     const bool descending = m_descending;
-    w->setFuture(QtConcurrent::run(
-        [seq, generation, items, ranks, key, descending] { return sortWork(seq, generation, items, ranks, key, descending); }));
+    runOnPool<Work>([seq, generation, items, ranks, key, descending] {
+        return sortWork(seq, generation, items, ranks, key, descending);
+    }, [this](const Work &r) { take(r); });
 }
 
 void VDiskList::prepareOtherKeys()
@@ -221,9 +193,11 @@ void VDiskList::prepareOtherKeys()
     if (!missing)
         return;
     m_preparing = m_generation;
-    auto *w = new QFutureWatcher<Work>(this);
-    track(w);
-    w->setFuture(QtConcurrent::run(&keyWork, m_generation, m_items, m_ranks));
+    const quint64 generation = m_generation;
+    const QJsonArray items = m_items;
+    const RanksPtr ranks = m_ranks;
+    runOnPool<Work>([generation, items, ranks] { return keyWork(generation, items, ranks); },
+                    [this](const Work &r) { take(r); });
 }
 
 void VDiskList::takeRanks(const Work &w)
@@ -249,8 +223,8 @@ void VDiskList::takeRanks(const Work &w)
 
 void VDiskList::emitPage()
 {
-    const int from = (m_page - 1) * PageSize;
-    const int to = qMin(int(m_order.size()), from + PageSize);
+    const int from = pageFrom();
+    const int to = pageTo(int(m_order.size()));
     m_pageItems.clear();
     m_pageItems.reserve(qMax(0, to - from));
     for (int i = from; i < to; ++i)

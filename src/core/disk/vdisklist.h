@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFutureWatcher>
 #include <QHash>
 #include <QJsonArray>
 #include <QList>
@@ -11,6 +10,7 @@
 
 #include <memory>
 
+#include "lists/vsortedpages.h"
 #include "records/m_fileinfo.h"
 
 // The listing behind the disk views: the reply's items, sorted on a worker
@@ -24,15 +24,11 @@
 // integers. The columns not asked for yet are read on the pool once the
 // first page is on screen (prepareOtherKeys), so the first click on another
 // header does not wait for them either.
-class VDiskList : public QObject
+class VDiskList : public VSortedPages
 {
     Q_OBJECT
 public:
-    static constexpr int PageSize = 100;
-
     explicit VDiskList(QObject *parent = nullptr);
-    // Waits for the work still running on the pool.
-    ~VDiskList() override;
 
     // A new listing. resetPage: page 1 (a new folder or search); otherwise
     // the current page, clamped to the new page count (a reload).
@@ -44,19 +40,11 @@ public:
     // Grid header numbers (from 1): 1 name, 2 time, 3 size; others ignored.
     // Returns false when the column does not sort.
     bool setSortColumn(int column, bool descending);
-    void setPage(int page);
     // Reads the keys of the columns not sorted by yet, on the pool (once per
     // listing); a view calls it once its page is on screen, so the work does
     // not compete with building that page.
     void prepareOtherKeys();
 
-    int page() const { return m_page; }
-    int pageCount() const;
-    int total() const { return m_items.size(); }
-    QString sortKey() const { return m_key; }
-    bool isDescending() const { return m_descending; }
-    bool isSorting() const { return m_sorting; }
-    quint64 buildId() const { return m_build; }
     // The current page, parsed (empty while a sort is running).
     QList<M_fileinfo> pageItems() const { return m_pageItems; }
     // All items in their current order (empty while a sort is running).
@@ -70,8 +58,6 @@ public:
 signals:
     // The page of the newest build is ready.
     void signalPageReady(quint64 build, const QList<M_fileinfo> &items);
-    // A sort started (true) or the page arrived (false).
-    void signalBuilding(bool on);
 
 public:
     // Ranks per column of one listing; immutable once shared.
@@ -89,23 +75,19 @@ public:
         QVector<int> order;
     };
 
+protected:
+    void emitPage() override;
+    void dropOrder() override;
+
 private:
     void startSort();
     void takeRanks(const Work &w);
-    void emitPage();
-    void track(QFutureWatcher<Work> *w);
+    // Hands a result of the pool to the list.
+    void take(const Work &w);
 
-    QJsonArray m_items;
     QVector<int> m_order; // indexes into m_items, in the shown order
     RanksPtr m_ranks;
     quint64 m_generation = 0; // counts listings (setItems)
     quint64 m_preparing = 0;  // generation whose keys are being prepared
     QList<M_fileinfo> m_pageItems;
-    QString m_key = QStringLiteral("filename");
-    bool m_descending = false;
-    int m_page = 1;
-    quint64 m_build = 0;
-    quint64 m_sortSeq = 0;
-    bool m_sorting = false;
-    QList<QFutureWatcher<Work> *> m_watchers;
 };
