@@ -44,16 +44,10 @@ class TstVHuishouzhan : public QObject
 {
     Q_OBJECT
     TestHome home;
-    TestServer server{options()};
+    TestServer server{demoTree()};
     QString token;
     std::unique_ptr<ActPoll> poll;
 
-    static TestServer::Options options()
-    {
-        TestServer::Options o;
-        o.seedDemo = true;
-        return o;
-    }
     QJsonArray bin(const QString &key = QString())
     {
         return Api::toArray(Api::getData(server.call("api/v1/wp/file/getrecyclelist", {{"searchkey", key}}, token)));
@@ -109,9 +103,7 @@ private slots:
     void initTestCase()
     {
         uiTestSetup();
-        Api::instance()->setRestartHandler([](const QString &) {});
-        QVERIFY2(server.start(), qPrintable(server.errorString()));
-        token = signInClient(server, "demo", "demo123");
+        token = startDemo(server);
         QVERIFY(!token.isEmpty());
         poll = std::make_unique<ActPoll>();
     }

@@ -50,17 +50,11 @@ class TstVWodeshoucang : public QObject
 {
     Q_OBJECT
     TestHome home;
-    TestServer server{options()};
+    TestServer server{demoTree()};
     QString token;
     QTemporaryDir downloads;
     std::unique_ptr<ActPoll> poll;
 
-    static TestServer::Options options()
-    {
-        TestServer::Options o;
-        o.seedDemo = true;
-        return o;
-    }
     QJsonArray favourites()
     {
         return Api::toArray(Api::getData(server.call("api/v1/wp/favourite/list", {}, token)));
@@ -101,9 +95,7 @@ private slots:
     void initTestCase()
     {
         uiTestSetup();
-        Api::instance()->setRestartHandler([](const QString &) {});
-        QVERIFY2(server.start(), qPrintable(server.errorString()));
-        token = signInClient(server, "demo", "demo123");
+        token = startDemo(server);
         QVERIFY(!token.isEmpty());
         M_config::instance()->reset();
         M_config::instance()->Transfer_default_path = downloads.path();

@@ -33,6 +33,27 @@ inline QString signInClient(const TestServer &server, const QString &user, const
     return token;
 }
 
+// A server seeded with the demo tree.
+inline TestServer::Options demoTree(int actDelayMs = 100)
+{
+    TestServer::Options o;
+    o.seedDemo = true;
+    o.actDelayMs = actDelayMs;
+    return o;
+}
+
+// Starts the server and signs the client in there as the demo teacher; a
+// restart the client asks for is ignored. Answers the token.
+inline QString startDemo(TestServer &server)
+{
+    Api::instance()->setRestartHandler([](const QString &) {});
+    if (!server.start()) {
+        qWarning() << server.errorString();
+        return QString();
+    }
+    return signInClient(server, QStringLiteral("demo"), QStringLiteral("demo123"));
+}
+
 // No list request in flight, no sort running, every row of the page built.
 inline bool settled(VListPage *p)
 {

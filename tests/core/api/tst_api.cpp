@@ -240,30 +240,19 @@ private slots:
         QCOMPARE(sent, QJsonArray({"/x/y", "/x/z"}));
     }
 
+    // What the builders must get right beyond restating the map: secrets
+    // leave encrypted, sizes past 32 bits stay exact, and copy and move send
+    // "totype" in the two forms the service reads.
     void builders()
     {
         VUtils *u = VUtils::instance();
-        QCOMPARE(Api::params_user_ChgSchool(12), QJsonObject({{"schoolid", "12"}}));
         const QJsonObject pw = Api::params_user_Editpwd("old", "new", "new2");
         QCOMPARE(pw.keys(), QStringList({"npwd1", "npwd2", "opwd"}));
         QCOMPARE(u->toDecrypt(pw.value("opwd").toString()), QStringLiteral("old"));
         QCOMPARE(u->toDecrypt(pw.value("npwd1").toString()), QStringLiteral("new"));
         QCOMPARE(u->toDecrypt(pw.value("npwd2").toString()), QStringLiteral("new2"));
-        QCOMPARE(Api::params_file_getlist("/1/sharedisk/", "k", 1, 0),
-                 QJsonObject({{"filepath", "/1/sharedisk/"}, {"searchkey", "k"}, {"visitlog", "1"}, {"filetype", "0"}}));
-        QCOMPARE(Api::params_file_GetAllChild("/p"), QJsonObject({{"filepath", "/p"}, {"filetype", "0"}}));
         QCOMPARE(Api::params_act_GetUploadLink("/d/", "a.txt", 5000000000LL, 2),
                  QJsonObject({{"filepath", "/d/"}, {"filename", "a.txt"}, {"filesize", "5000000000"}, {"uptype", "2"}}));
-        QCOMPARE(Api::params_act_GetActStatus({"1", "2", "3"}), QJsonObject({{"ids", "1,2,3"}}));
-        QCOMPARE(Api::params_act_AddDir("/d/", "new"),
-                 QJsonObject({{"acttype", "AddDir"}, {"filepath", "/d/"}, {"dirname", "new"}}));
-        QCOMPARE(Api::params_act_Del(QStringList{"i1"}), QJsonObject({{"acttype", "Del"}, {"filelist", QJsonArray{"i1"}}}));
-        QCOMPARE(Api::params_act_ReName("/d/a", "b"),
-                 QJsonObject({{"acttype", "ReName"}, {"filelist", QJsonArray{QJsonObject{{"filepath", "/d/a"}, {"newname", "b"}}}}}));
-        QCOMPARE(Api::params_act_AddDirs("/d/", {"x", "x/y"}),
-                 QJsonObject({{"acttype", "AddDirs"}, {"filepath", "/d/"}, {"dirs", QJsonArray{"x", "x/y"}}}));
-        QCOMPARE(Api::params_act_AddTmpDir("/d/", "n", "f"),
-                 QJsonObject({{"acttype", "AddTmpDir"}, {"filepath", "/d/"}, {"dirname", "n"}, {"fileid", "f"}}));
         M_api_move m;
         m.path = "/a";
         m.to = "/b/";
@@ -276,21 +265,14 @@ private slots:
         QCOMPARE(copy.value("filelist").toArray().at(0).toObject().value("totype"), QJsonValue("1"));
         QCOMPARE(move.value("filelist").toArray().at(0).toObject().value("totype"), QJsonValue(1));
         QCOMPARE(move.value("filelist").toArray().at(0).toObject().value("to").toString(), QStringLiteral("/b/"));
-        QCOMPARE(Api::params_tmpdir_GetList(), QJsonObject({{"pagesize", "9999"}, {"pageindex", "1"}}));
         QCOMPARE(Api::params_act_ShareDiskTbLogList(QDateTime(QDate(2026, 3, 4), QTime(17, 5, 6))),
                  QJsonObject({{"starttime", "2026-03-04 17:05:06"}}));
-        QCOMPARE(Api::params_act_Reduction(QJsonArray{QJsonObject{{"id", "9"}, {"totype", "1"}}}).value("acttype").toString(),
-                 QStringLiteral("Reduction"));
 
         Api::instance()->setSsoAppId("33");
         const QJsonObject sso = Api::instance()->params_sso_GetLoginToken("demo", "demo123");
         QCOMPARE(sso.value("accout").toString(), QStringLiteral("demo"));
         QCOMPARE(u->toDecrypt(sso.value("pwd").toString()), QStringLiteral("demo123"));
         QCOMPARE(sso.value("appid").toString(), QStringLiteral("33"));
-        QCOMPARE(sso.value("client").toString(), QStringLiteral("pcclient"));
-        QCOMPARE(sso.value("response_type").toString(), QStringLiteral("a1"));
-        QCOMPARE(sso.value("state").toString(), QStringLiteral("123"));
-        QCOMPARE(sso.value("scope").toString(), QStringLiteral("baseinfo"));
         QVERIFY(!sso.value("redirect_uri").toString().isEmpty());
     }
 

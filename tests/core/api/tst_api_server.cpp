@@ -19,12 +19,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-class TestApiServer : public QObject
+class TestApiServer : public QObject, ServedClient
 {
     Q_OBJECT
 
-    TestHome m_home;
-    TestServer m_server;
     QStringList m_restarts;
 
     static QJsonObject run(Api::apis api, const QJsonObject &params = {}, const QString &upserver = QString(),
@@ -45,13 +43,9 @@ class TestApiServer : public QObject
 private slots:
     void initTestCase()
     {
-        initOrvelCore();
-        QVERIFY(loadCryptoScript());
-        QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
-        VGlobalParameter::instance()->setServerRoot(m_server.rootUrl());
-        Api::instance()->setRestartHandler([this](const QString &m) { m_restarts << m; });
         // Short ticks so a stalled server costs a second, not nine.
-        VUrlRequest::setDefaultTickInterval(300);
+        QString err;
+        QVERIFY2(startClientCore(m_server, &m_restarts, 300, &err), qPrintable(err));
     }
 
     void cleanup() { m_server.clearFaults(); }

@@ -9,6 +9,7 @@
 #include "context/vglobalparameter.h"
 #include "request/vurlrequest.h"
 
+#include "apirunner.h"
 #include "testhome.h"
 #include "testserver.h"
 
@@ -16,12 +17,10 @@
 #include <QTcpServer>
 #include <QtTest>
 
-class TestVSignIn : public QObject
+class TestVSignIn : public QObject, ServedClient
 {
     Q_OBJECT
 
-    TestHome m_home;
-    TestServer m_server;
     QStringList m_restarts;
 
     // Runs one sequence; answers after its last signal.
@@ -39,12 +38,8 @@ class TestVSignIn : public QObject
 private slots:
     void initTestCase()
     {
-        initOrvelCore();
-        QVERIFY(loadCryptoScript());
-        QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
-        VGlobalParameter::instance()->setServerRoot(m_server.rootUrl());
-        Api::instance()->setRestartHandler([this](const QString &m) { m_restarts << m; });
-        VUrlRequest::setDefaultTickInterval(300);
+        QString err;
+        QVERIFY2(startClientCore(m_server, &m_restarts, 300, &err), qPrintable(err));
     }
 
     void init()

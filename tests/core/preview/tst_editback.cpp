@@ -19,30 +19,24 @@
 #include "preview/veditback.h"
 #include "records/m_config.h"
 #include "records/metatypes.h"
+#include "apirunner.h"
 #include "testhome.h"
 #include "testserver.h"
 #include "transfer/vglobalconnect.h"
 #include "transfer/vglobalqueue.h"
 #include "transfer/vtransfertask.h"
 #include "transfer/vtransfertasklist.h"
-#include "transfer/vtransferthrottle.h"
+#include "transferlists.h"
 #include "utils/vutils.h"
 
 namespace {
 const QString kRoot = QStringLiteral("/1001/sharedisk");
 }
 
-class TstEditBack : public QObject
+class TstEditBack : public QObject, TransferClient
 {
     Q_OBJECT
 
-    TestHome m_home;
-    TestServer m_server;
-    QTemporaryDir m_dir;
-    QString m_token;
-    db_self *m_store = nullptr;
-    VTransferTaskList *m_up = nullptr;
-    VTransferTaskList *m_down = nullptr;
     // What the test answers at the change prompt.
     enum Answer { Confirm, ConfirmAndTick, Cancel };
     Answer m_answer = Confirm;
@@ -133,19 +127,13 @@ private slots:
     {
         registerMetaTypes();
         QVERIFY(m_dir.isValid());
-        QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
-        VGlobalParameter::instance()->setServerRoot(m_server.rootUrl());
         QString err;
-        m_token = m_server.signIn(QStringLiteral("demo"), QStringLiteral("demo123"), 0, &err);
+        m_token = startSignedIn(m_server, &err);
         QVERIFY2(!m_token.isEmpty(), qPrintable(err));
-        Api::instance()->setToken(m_token);
-        VTransferThrottle::upload()->setLimit(0);
-        VTransferThrottle::download()->setLimit(0);
         M_config::instance()->Transfer_threadcount_upload = 2;
         M_config::instance()->Transfer_threadcount_download = 2;
-        m_store = new db_self(m_dir.filePath(QStringLiteral("user")));
-        QVERIFY(m_store->isReady());
-        m_store->connectHub();
+        m_store = openTransferStore(m_dir.filePath(QStringLiteral("user")));
+        QVERIFY(m_store);
         m_up = new VTransferTaskList(VTransferTaskList::Upload, m_store);
         m_down = new VTransferTaskList(VTransferTaskList::Download, m_store);
         // what the download list does when a copy to open has arrived
@@ -169,12 +157,7 @@ private slots:
     }
     void cleanupTestCase()
     {
-        m_up->stopAll();
-        m_down->stopAll();
-        QTRY_COMPARE_WITH_TIMEOUT(m_up->countActive() + m_down->countActive(), 0, 30000);
-        delete m_up;
-        delete m_down;
-        QTRY_COMPARE_WITH_TIMEOUT(VTransferTask::liveWorkerThreads(), 0, 30000);
+        stopTransferLists(m_up, m_down);
         VEditBack::instance()->shutdown();
         QVERIFY(VGlobalResource::instance()->watcher()->files().isEmpty());
         QVERIFY(VGlobalResource::instance()->watcher()->directories().isEmpty());

@@ -206,22 +206,6 @@ private slots:
         u->clear();
     }
 
-    void metaTypesRegistered_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        for (const char *n : {"M_db_file", "M_db_syn", "M_db_synhistory", "M_fileinfo", "M_info_file", "M_api_move",
-                              "M_page", "M_renameinfo", "M_api_fav_info", "M_api_visit", "QList<M_db_file>",
-                              "QList<M_db_syn>", "QList<M_fileinfo>", "QList<M_info_file>", "QList<M_api_move>",
-                              "M_db_file::enum_uptype"})
-            QTest::newRow(n) << QByteArray(n);
-    }
-
-    void metaTypesRegistered()
-    {
-        QFETCH(QByteArray, name);
-        QVERIFY(QMetaType::type(name.constData()) != QMetaType::UnknownType);
-    }
-
     void recordsCrossThreads()
     {
         // A queued connection from a worker thread delivers a copy intact.

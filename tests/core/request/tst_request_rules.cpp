@@ -23,13 +23,10 @@ const QString kRoot = QStringLiteral("/1001/sharedisk");
 constexpr int kTick = 600;
 }
 
-class TestRequestRules : public QObject
+class TestRequestRules : public QObject, ServedClient
 {
     Q_OBJECT
 
-    TestHome m_home;
-    TestServer m_server;
-    QString m_token;
     int m_case = 0;
 
     // Sends one call the way the dispatcher sets it up; answers the reply and
@@ -84,9 +81,8 @@ private slots:
     void initTestCase()
     {
         initOrvelCore();
-        QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
         QString err;
-        m_token = signInClient(m_server, &err);
+        m_token = startSignedIn(m_server, &err);
         QVERIFY2(!m_token.isEmpty(), qPrintable(err));
         VUrlRequest::setDefaultTickInterval(kTick);
     }

@@ -13,6 +13,7 @@
 #include "DB/db_self.h"
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include "apirunner.h"
 #include "records/metatypes.h"
 #include "testhome.h"
 #include "testserver.h"
@@ -25,14 +26,11 @@ const QString kDownload = QStringLiteral("/web/download/file");
 constexpr qint64 kBlock = 5242880;
 }
 
-class TestTransferRestart : public QObject
+class TestTransferRestart : public QObject, ServedClient
 {
     Q_OBJECT
 
-    TestHome m_home;
-    TestServer m_server;
     QTemporaryDir m_dir;
-    QString m_token;
     int m_n = 0;
 
     struct Client
@@ -154,9 +152,8 @@ private slots:
     void initTestCase()
     {
         registerMetaTypes();
-        QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
         QString err;
-        m_token = m_server.signIn(QStringLiteral("demo"), QStringLiteral("demo123"), 0, &err);
+        m_token = startSignedIn(m_server, &err, false);
         QVERIFY2(!m_token.isEmpty(), qPrintable(err));
     }
     void init() { m_server.clearFaults(); }

@@ -23,6 +23,7 @@
 #include "transfer/vtransferthrottle.h"
 #include "transfer/vuploadtask.h"
 #include "transferharness.h"
+#include "transferlists.h"
 
 namespace {
 const QString kFolder = QStringLiteral("/1001/sharedisk/");
@@ -31,17 +32,10 @@ const QString kDownload = QStringLiteral("/web/download/file");
 constexpr qint64 MiB = 1048576;
 }
 
-class TestTransferTasks : public QObject
+class TestTransferTasks : public QObject, TransferClient
 {
     Q_OBJECT
 
-    TestHome m_home;
-    TestServer m_server;
-    QTemporaryDir m_dir;
-    QString m_token;
-    db_self *m_store = nullptr;
-    VTransferTaskList *m_up = nullptr;
-    VTransferTaskList *m_down = nullptr;
     int m_seed = 1;
 
     QString makeLocal(const QString &name, qint64 size)
@@ -111,16 +105,12 @@ private slots:
     {
         registerMetaTypes();
         QVERIFY(m_dir.isValid());
-        QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
         QString err;
-        m_token = signInClient(m_server, &err);
+        m_token = startSignedIn(m_server, &err);
         QVERIFY2(!m_token.isEmpty(), qPrintable(err));
         VTransferThrottle::followConfig(); // once: later workers leave the limits to the test
-        VTransferThrottle::upload()->setLimit(0);
-        VTransferThrottle::download()->setLimit(0);
-        m_store = new db_self(m_dir.filePath(QStringLiteral("user")));
-        QVERIFY(m_store->isReady());
-        m_store->connectHub();
+        m_store = openTransferStore(m_dir.filePath(QStringLiteral("user")));
+        QVERIFY(m_store);
     }
     void init()
     {
@@ -137,12 +127,7 @@ private slots:
     }
     void cleanup()
     {
-        m_up->stopAll();
-        m_down->stopAll();
-        QTRY_COMPARE_WITH_TIMEOUT(m_up->countActive() + m_down->countActive(), 0, 30000);
-        delete m_up;
-        delete m_down;
-        QTRY_COMPARE_WITH_TIMEOUT(VTransferTask::liveWorkerThreads(), 0, 30000);
+        stopTransferLists(m_up, m_down);
         m_store->clearUploadRows();
         m_store->clearDownloadRows();
         m_server.clearFaults();

@@ -257,11 +257,6 @@ private slots:
         QCOMPARE((r > 0) - (r < 0), sign);
     }
 
-    void appVersionIsProjectVersion()
-    {
-        QCOMPARE(VUtils::appVersion(), QStringLiteral(ORVEL_VERSION));
-    }
-
     void freeFileName()
     {
         QTemporaryDir dir;
