@@ -64,6 +64,12 @@ db_self::db_self(const QString &userDir, QObject *parent) : QObject(parent), m_u
 db_self::~db_self()
 {
     m_writer->waitForDone();
+    {
+        // The writer's last step ran under this lock: nothing of it is left
+        // running once the lock is ours.
+        QMutexLocker lock(&m_storedLock);
+        m_stored.clear();
+    }
     const QStringList names{m_errorDb.connectionName(), m_settingDb.connectionName(), m_synDb.connectionName(),
                             m_fileDb.connectionName()};
     m_errorDb = m_settingDb = m_synDb = m_fileDb = QSqlDatabase();
@@ -587,16 +593,32 @@ void db_self::addFilesInBackground(QList<M_db_file> list, int index, bool islast
             b.opened = b.ok = true;
         else
             b = storeBatchApart(filePath, synPath, name, list);
-        // Reported on the store's own thread (the destructor waits for this job,
-        // and a destroyed store drops what was posted to it).
-        QMetaObject::invokeMethod(
-            this,
-            [this, b, index, islast] {
-                --m_writesPending;
-                finishBatch(b, index, islast);
-            },
-            Qt::QueuedConnection);
+        // Reported on the store's own thread. The batch is handed over under
+        // a lock of ours and the posted call carries no data: a functor
+        // posted from here would be built on this thread and read on the
+        // store's, ordered only by Qt's event queue, whose locks a thread
+        // checker cannot see. Posting under the lock as well lets the
+        // destructor (which waits for this job, then takes the lock) know the
+        // job is over; a destroyed store drops what was posted to it.
+        QMutexLocker lock(&m_storedLock);
+        m_stored.append({b, index, islast});
+        QMetaObject::invokeMethod(this, "reportStored", Qt::QueuedConnection);
     });
+}
+
+void db_self::reportStored()
+{
+    QList<Stored> done;
+    {
+        QMutexLocker lock(&m_storedLock);
+        done.swap(m_stored);
+    }
+    // A post may find the batches of later posts here already, and a later
+    // post then none: one writer, so they are in the order of the calls.
+    for (const Stored &s : qAsConst(done)) {
+        --m_writesPending;
+        finishBatch(s.batch, s.index, s.islast);
+    }
 }
 
 // ---- key-value state ------------------------------------------------------

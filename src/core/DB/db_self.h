@@ -2,6 +2,7 @@
 
 #include <QJsonObject>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -130,12 +131,22 @@ signals:
     // queued, so a window that connects right after instance() still sees it.
     void signalInitError(QString message);
 
+private slots:
+    // Reports the batches the writer has finished, oldest first.
+    void reportStored();
+
 private:
     struct Batch
     {
         bool opened = false;
         bool ok = false;
         QList<M_db_file> kept;
+    };
+    struct Stored
+    {
+        Batch batch;
+        int index = 0;
+        bool islast = false;
     };
     // Steps 1-6 of a batch on the given connection (any thread).
     static Batch storeBatch(QSqlDatabase &db, const QList<M_db_file> &list);
@@ -172,4 +183,7 @@ private:
     QString m_initError;
     QThreadPool *m_writer = nullptr;
     int m_writesPending = 0;
+    // Batches the writer finished and this thread has not reported yet.
+    QMutex m_storedLock;
+    QList<Stored> m_stored;
 };
