@@ -32,8 +32,11 @@ signals:
 
 private:
     VDigestJob(const QString &path, int generation, CancelFlag cancel);
+    ~VDigestJob() override;
 
     const QString m_path;
     const int m_generation;
     const CancelFlag m_cancel;
+    // Set by the pool thread after its last report, read by the destructor.
+    std::atomic<bool> m_reported{false};
 };
