@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QSet>
 #include <QThread>
+#include <atomic>
+#include <memory>
 
 #include "DB/db_self.h"
 #include "transfer/vglobalconnect.h"
@@ -140,8 +142,16 @@ void VTransferTask::runWorker(QObject *worker, std::function<void()> body)
     liveThreads().insert(thread);
     const int gen = m_generation;
     QPointer<VTransferTask> self(this);
-    QObject::connect(thread, &QThread::finished, reaper(), [thread, worker, self, gen] {
+    // Said by the thread as it ends, read after the join below: Qt joins
+    // under locks of its own that a thread checker cannot see, and this pair
+    // shows it that the worker is the reaper's from then on.
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    QObject::connect(
+        thread, &QThread::finished, thread, [ended] { ended->store(true, std::memory_order_release); },
+        Qt::DirectConnection);
+    QObject::connect(thread, &QThread::finished, reaper(), [thread, worker, self, gen, ended] {
         thread->wait();
+        ended->load(std::memory_order_acquire);
         liveThreads().remove(thread);
         if (self && self->m_thread == thread) {
             self->workerFinished(worker);
@@ -155,11 +165,15 @@ void VTransferTask::runWorker(QObject *worker, std::function<void()> body)
             self->workerEnded(gen);
         }
     }, Qt::QueuedConnection);
-    thread->start();
+    // Posted before the thread starts (its loop takes it up once running):
+    // the start then orders the call, built here, before its run there in a
+    // way a thread checker sees. Posted to a running thread, the two are
+    // ordered only by Qt's own event-queue lock, which it cannot see.
     QMetaObject::invokeMethod(worker, [body = std::move(body)] {
         body();
         QThread::currentThread()->quit();
     }, Qt::QueuedConnection);
+    thread->start();
 }
 
 void VTransferTask::saveRecord()
