@@ -185,8 +185,8 @@ int benchRecords(int n)
     const qint64 rss1 = rssKib();
     out(QStringLiteral("records %1: first row shown %2 ms (ref <= 300), all listed %3 ms (ref <= 3000)")
             .arg(n).arg(first).arg(all));
-    out(QStringLiteral("event-loop lag p99 %1 ms (ref <= 30), max %2 ms; row widgets alive %3")
-            .arg(lag.p99()).arg(lag.max()).arg(page->upTab()->rowCount()));
+    out(QStringLiteral("event-loop lag p99 %1 ms (ref <= 30), max %2 ms over %3 samples; row widgets alive %4")
+            .arg(lag.p99()).arg(lag.max()).arg(lag.samples()).arg(page->upTab()->rowCount()));
     out(QStringLiteral("RSS growth %1 MiB (ref <= 100)").arg((rss1 - rss0) / 1024.0, 0, 'f', 1));
 
     const double atMany = admissionCost(l);
