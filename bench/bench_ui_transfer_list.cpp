@@ -452,9 +452,16 @@ int benchStopAll()
     const bool ok = waitFor([&] { return running(page->upTab()->list(), 0) == 5 && running(page->downTab()->list(), 0) == 5; },
                             60000);
     const qint64 stopMs = t.elapsed();
+    // The stalls are watched until the workers have really ended, and a
+    // little after.
+    waitFor([&] { return !VGlobalQueue::instance()->hasRunningTransfers(); }, 60000);
+    const qint64 endedMs = t.elapsed();
+    waitFor([&] { return t.elapsed() > endedMs + 300; }, 5000);
     lag.stop();
-    out(QStringLiteral("stop-all of 5 + 5 running: every row at 0 after %1 ms%2 (ref <= 2000), GUI stall max %3 ms (ref <= 100)")
-            .arg(stopMs).arg(ok ? QString() : QStringLiteral(" (not all)")).arg(lag.max()));
+    out(QStringLiteral("stop-all of 5 + 5 running: every row at 0 after %1 ms%2 (ref <= 2000), workers ended after %3 ms, "
+                       "GUI stall max %4 ms over %5 ms (ref <= 100)")
+            .arg(stopMs).arg(ok ? QString() : QStringLiteral(" (not all)")).arg(endedMs).arg(lag.max())
+            .arg(t.elapsed()));
 
     emit VGlobalConnect::instance()->signalStartUpload();
     emit VGlobalConnect::instance()->signalStartDownload();
