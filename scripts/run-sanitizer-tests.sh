@@ -21,15 +21,12 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsa
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp:report_signal_unsafe=0"
 
 # The tests ThreadSanitizer runs: threads meet in these (the transfer
-# workers on their threads, the request pool, the queue and the stores).
-# tst_vuploadfile runs clean of findings here, but two of its resume cases
-# count the stand-in's answers right after a stopped run, and at the
-# sanitizer's pace a post of that run is sometimes answered after the count:
-# it joins once those cases wait for the stopped run's last answer.
-# tst_db_self is out for now: it draws a report at a queued functor posted
-# by the store's writer thread that is still to be told apart.
+# workers on their threads, the digest jobs and the store's writer on pools,
+# the request pool, the queue and the stores; the restart test's client
+# processes are built with the sanitizer too).
 tsan_tests=(tst_vuploadrequest tst_vtransferthrottle tst_vglobalqueue tst_db_setting
-            tst_vdownloadfile tst_vurlrequest tst_api tst_api_server)
+            tst_vdownloadfile tst_vuploadfile tst_vurlrequest tst_api tst_api_server
+            tst_db_self tst_db_self_syn tst_transfertasks tst_transferrestart tst_transfer_tls)
 
 configure() { # build-dir sanitizers
   if [ ! -f "$1/CMakeCache.txt" ]; then
