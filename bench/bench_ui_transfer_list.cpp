@@ -48,14 +48,18 @@ const QString kFolder = QStringLiteral("/1001/sharedisk/");
 
 void out(const QString &s) { QTextStream(stdout) << s << Qt::endl; }
 
+// Sleeps between events, with a 2 ms tick to look again: a spinning wait
+// would take a core (of two) from the transfers it measures.
 bool waitFor(const std::function<bool()> &cond, int ms)
 {
     QElapsedTimer t;
     t.start();
+    QTimer tick;
+    tick.start(2);
     while (!cond()) {
         if (t.elapsed() > ms)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
@@ -327,6 +331,15 @@ int benchFiles(int n, int kib, const QString &tool, const QList<int> &parallels)
             p.start(tool, args + common);
             p.waitForFinished(-1);
             const QByteArray o = p.readAllStandardOutput();
+            // A reference that did not finish says why.
+            if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+                out(QStringLiteral("  orvel-transfer %1: exit %2%3").arg(args.value(0)).arg(p.exitCode())
+                        .arg(p.exitStatus() == QProcess::NormalExit ? QString() : QStringLiteral(" (crashed)")));
+                int shown = 0;
+                for (const QByteArray &line : o.split('\n'))
+                    if (line.startsWith("error") && shown++ < 5)
+                        out(QStringLiteral("    ") + QString::fromUtf8(line));
+            }
             return qMakePair(field(o, QStringLiteral("files_per_s")).toDouble(), field(o, QStringLiteral("done")));
         };
         const auto toolUp = runTool({QStringLiteral("many-upload"), QStringLiteral("--dir"), toolDir,
@@ -410,7 +423,12 @@ int benchBig(int mib, const QString &tool)
             .arg(mib / toolDown, 0, 'f', 1).arg(100.0 * toolDown / rowDown, 0, 'f', 0));
     const QString local = VUtils::fileSha256(a);
     const QString server = st.value(QStringLiteral("sha256")).toString();
-    const QString back = VUtils::fileSha256(d.localpath);
+    // Where the row put it (the name the server gives the file).
+    QString saved;
+    for (const M_db_file &f : env.store->getDone())
+        if (f.type == 1)
+            saved = f.localpath;
+    const QString back = VUtils::fileSha256(saved);
     out(QStringLiteral("sha256 local %1, server %2, downloaded %3: %4")
             .arg(local, server, back, local == server && local == back ? QStringLiteral("equal") : QStringLiteral("DIFFERENT")));
     delete page;
