@@ -190,8 +190,8 @@ int benchRecords(int n)
     const qint64 rss1 = rssKib();
     out(QStringLiteral("records %1: first row shown %2 ms (ref <= 300), all listed %3 ms (ref <= 3000)")
             .arg(n).arg(first).arg(all));
-    out(QStringLiteral("event-loop lag p99 %1 ms (ref <= 30), max %2 ms; row widgets alive %3")
-            .arg(lag.p99()).arg(lag.max()).arg(page->upTab()->rowCount()));
+    out(QStringLiteral("event-loop lag p99 %1 ms (ref <= 30), max %2 ms over %3 samples; row widgets alive %4")
+            .arg(lag.p99()).arg(lag.max()).arg(lag.samples()).arg(page->upTab()->rowCount()));
     out(QStringLiteral("RSS growth %1 MiB (ref <= 100)").arg((rss1 - rss0) / 1024.0, 0, 'f', 1));
 
     const double atMany = admissionCost(l);
@@ -483,9 +483,16 @@ int benchStopAll()
     const bool ok = waitFor([&] { return running(page->upTab()->list(), 0) == 5 && running(page->downTab()->list(), 0) == 5; },
                             60000);
     const qint64 stopMs = t.elapsed();
+    // The stalls are watched until the workers have really ended, and a
+    // little after.
+    waitFor([&] { return !VGlobalQueue::instance()->hasRunningTransfers(); }, 60000);
+    const qint64 endedMs = t.elapsed();
+    waitFor([&] { return t.elapsed() > endedMs + 300; }, 5000);
     lag.stop();
-    out(QStringLiteral("stop-all of 5 + 5 running: every row at 0 after %1 ms%2 (ref <= 2000), GUI stall max %3 ms (ref <= 100)")
-            .arg(stopMs).arg(ok ? QString() : QStringLiteral(" (not all)")).arg(lag.max()));
+    out(QStringLiteral("stop-all of 5 + 5 running: every row at 0 after %1 ms%2 (ref <= 2000), workers ended after %3 ms, "
+                       "GUI stall max %4 ms over %5 ms (ref <= 100)")
+            .arg(stopMs).arg(ok ? QString() : QStringLiteral(" (not all)")).arg(endedMs).arg(lag.max())
+            .arg(t.elapsed()));
 
     emit VGlobalConnect::instance()->signalStartUpload();
     emit VGlobalConnect::instance()->signalStartDownload();

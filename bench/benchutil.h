@@ -30,19 +30,21 @@ public:
         m_timer.setInterval(5);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             const qint64 now = m_clock.nsecsElapsed() / 1000000;
-            if (m_last >= 0)
-                m_lags << qMax<qint64>(0, now - m_last - 5);
+            m_lags << qMax<qint64>(0, now - m_last - 5);
             m_last = now;
         });
     }
     void start()
     {
         m_lags.clear();
-        m_last = -1;
+        // Lateness counts from the start: a stall before the first tick is
+        // measured too.
+        m_last = 0;
         m_clock.start();
         m_timer.start();
     }
     void stop() { m_timer.stop(); }
+    int samples() const { return m_lags.size(); }
     qint64 p99() const { return percentile(0.99); }
     qint64 max() const { return m_lags.isEmpty() ? 0 : *std::max_element(m_lags.begin(), m_lags.end()); }
     qint64 percentile(double q) const
@@ -57,6 +59,6 @@ public:
 private:
     QTimer m_timer;
     QElapsedTimer m_clock;
-    qint64 m_last = -1;
+    qint64 m_last = 0;
     QList<qint64> m_lags;
 };

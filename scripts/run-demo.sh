@@ -105,7 +105,8 @@ xdotool windowfocus --sync "$login" 2>/dev/null || true
 # the user-name field has the focus when the dialog opens
 xdotool key --clearmodifiers ctrl+a BackSpace
 xdotool type --delay 40 "$user"
-xdotool key Tab
+# Tab reaches the account drop-down first, then the password
+xdotool key Tab Tab
 xdotool type --delay 40 "$password"
 sleep 0.5
 shot "$login" "$shots/login.png"

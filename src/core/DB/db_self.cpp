@@ -21,6 +21,33 @@ namespace {
 
 const char *const kInitFailed = "数据库更新异常，请重启再试";
 
+// A vacuum rewrites the whole file: after a batch of inserts there is
+// usually nothing to give back, so it runs only once a quarter of the file
+// is free pages (rows deleted by cancels and cleared records).
+bool vacuumIfWorthIt(QSqlDatabase &db, bool always = false)
+{
+    OpenDb open(db);
+    if (!open.ok())
+        return false;
+    QSqlQuery q(db);
+    if (!always) {
+        if (!q.exec(QStringLiteral("PRAGMA freelist_count")) || !q.next())
+            return false;
+        const qint64 freePages = q.value(0).toLongLong();
+        if (!q.exec(QStringLiteral("PRAGMA page_count")) || !q.next())
+            return false;
+        const qint64 pages = q.value(0).toLongLong();
+        q.finish();
+        if (freePages == 0 || freePages * 4 < pages)
+            return false;
+    }
+    if (!q.exec(QStringLiteral("vacuum"))) {
+        qCWarning(lcDbSelf) << "vacuum failed" << db.databaseName() << q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 db_self *db_self::instance()
@@ -437,14 +464,14 @@ bool db_self::clearUploadRows()
 
 void db_self::vacuum()
 {
-    for (QSqlDatabase *db : {&m_fileDb, &m_synDb}) {
-        OpenDb open(*db);
-        if (!open.ok())
-            continue;
-        QSqlQuery q(*db);
-        if (!q.exec(QStringLiteral("vacuum")))
-            qCWarning(lcDbSelf) << "vacuum failed" << db->databaseName() << q.lastError().text();
-    }
+    vacuumIfWorthIt(m_fileDb, true);
+    vacuumIfWorthIt(m_synDb, true);
+}
+
+void db_self::vacuumIfNeeded()
+{
+    vacuumIfWorthIt(m_fileDb);
+    vacuumIfWorthIt(m_synDb);
 }
 
 db_self::Batch db_self::storeBatch(QSqlDatabase &db, const QList<M_db_file> &list)
@@ -553,7 +580,7 @@ int db_self::addFiles(QList<M_db_file> list, int index, bool islast)
     }
     const Batch b = storeBatch(m_fileDb, list);
     if (b.ok)
-        vacuum();
+        vacuumIfNeeded();
     return finishBatch(b, index, islast);
 }
 
@@ -569,14 +596,8 @@ db_self::Batch db_self::storeBatchApart(const QString &filePath, const QString &
         syn.setDatabaseName(synPath);
         b = storeBatch(db, list);
         if (b.ok) {
-            for (QSqlDatabase *d : {&db, &syn}) {
-                OpenDb open(*d);
-                if (!open.ok())
-                    continue;
-                QSqlQuery v(*d);
-                if (!v.exec(QStringLiteral("vacuum")))
-                    qCWarning(lcDbSelf) << "vacuum failed" << d->databaseName() << v.lastError().text();
-            }
+            vacuumIfWorthIt(db);
+            vacuumIfWorthIt(syn);
         }
     }
     QSqlDatabase::removeDatabase(name);

@@ -52,6 +52,8 @@ public:
     bool clearDownloadRows();
     bool clearUploadRows();
     void vacuum();
+    // The same, for each file whose free pages make a quarter of it or more.
+    void vacuumIfNeeded();
 
     // Per-user state in file.db's "other" table. Keys are known by number;
     // the row carries the key's name. Pending upload cancellations are kept

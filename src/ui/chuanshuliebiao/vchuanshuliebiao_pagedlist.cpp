@@ -1,5 +1,6 @@
 #include "chuanshuliebiao/vchuanshuliebiao_pagedlist.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScrollArea>
@@ -91,7 +92,13 @@ void VChuanshuliebiao_pagedlist::scheduleSync()
     if (m_syncPending)
         return;
     m_syncPending = true;
-    QTimer::singleShot(0, this, &VChuanshuliebiao_pagedlist::syncNow);
+    QTimer::singleShot(0, this, [this] {
+        m_syncPending = false;
+        // A hundred new rows take tens of milliseconds: made a few a turn,
+        // the first appear at once and the window keeps answering.
+        if (!sync(kTurnMs))
+            scheduleSync();
+    });
 }
 
 void VChuanshuliebiao_pagedlist::dropKey(quintptr key)
@@ -111,6 +118,13 @@ void VChuanshuliebiao_pagedlist::dropKey(quintptr key)
 void VChuanshuliebiao_pagedlist::syncNow()
 {
     m_syncPending = false;
+    sync(-1);
+}
+
+bool VChuanshuliebiao_pagedlist::sync(int budgetMs)
+{
+    QElapsedTimer clock;
+    clock.start();
     const int total = itemCount();
     const int pages = pageCount();
     m_page = qBound(1, m_page, pages);
@@ -125,14 +139,24 @@ void VChuanshuliebiao_pagedlist::syncNow()
     QHash<quintptr, QWidget *> keep;
     QList<quintptr> order;
     order.reserve(last - first);
+    bool complete = true;
     for (int i = first; i < last; ++i) {
         const quintptr key = keyAt(i);
         QWidget *w = m_rows.take(key);
         if (!w) {
+            if (budgetMs >= 0 && clock.elapsed() >= budgetMs) {
+                // Made at a later turn, in its place among the rows kept.
+                complete = false;
+                continue;
+            }
             w = createRow(i);
             w->installEventFilter(this);
             m_keys.insert(w, key);
             setRowSelected(w, m_selected.contains(key));
+            // Shown here, inside the turn's budget: polishing a row costs
+            // more than making it.
+            m_layout->insertWidget(order.size(), w);
+            w->show();
         }
         keep.insert(key, w);
         order << key;
@@ -156,6 +180,7 @@ void VChuanshuliebiao_pagedlist::syncNow()
         }
         m_order = order;
     }
+    return complete;
 }
 
 void VChuanshuliebiao_pagedlist::setRowSelected(QWidget *row, bool on)

@@ -19,6 +19,9 @@ class VChuanshuliebiao_pagedlist : public QWidget
     Q_OBJECT
 public:
     static constexpr int kPageSize = 100;
+    // Time given to making new rows per turn of the event loop when the list
+    // changes (at least one row a turn).
+    static constexpr int kTurnMs = 8;
 
     explicit VChuanshuliebiao_pagedlist(QWidget *parent = nullptr);
 
@@ -53,6 +56,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Makes new rows for budgetMs at most (-1: all); false when the page is
+    // not complete yet.
+    bool sync(int budgetMs);
     void setRowSelected(QWidget *row, bool on);
     void select(quintptr key, Qt::KeyboardModifiers mods);
 

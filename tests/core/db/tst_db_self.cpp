@@ -376,6 +376,32 @@ private slots:
         QCOMPARE(store.getDownloads().size(), 1);
         QVERIFY(store.clearDownloadRows());
         QCOMPARE(store.getDownloads().size(), 0);
+
+        // The space of cleared rows is given back with the next batch, and
+        // only then: a batch into a file without free pages rewrites nothing.
+        auto freePages = [&] {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("pages"));
+            db.setDatabaseName(store.filePath());
+            db.open();
+            QSqlQuery q(db);
+            const qint64 n = q.exec(QStringLiteral("PRAGMA freelist_count")) && q.next() ? q.value(0).toLongLong() : -1;
+            q.finish();
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("pages"));
+            return n;
+        };
+        batch.clear();
+        for (int i = 0; i < 2000; ++i)
+            batch << rec(1, QStringLiteral("y%1").arg(i), QStringLiteral("/l/%1/").arg(i) + QString(200, QLatin1Char('p')),
+                         QStringLiteral("/s/"));
+        QCOMPARE(store.addFiles(batch, 0, true), 2000);
+        QCOMPARE(freePages(), 0);
+        QVERIFY(store.clearDownloadRows());
+        QVERIFY(freePages() > 50);
+        QCOMPARE(store.addFiles({rec(1, QStringLiteral("z"), QStringLiteral("/l/z"), QStringLiteral("/s/"))}, 0, true), 1);
+        QCOMPARE(freePages(), 0);
+        QCOMPARE(store.getDownloads().size(), 1);
     }
 
     void doneShowsNewest1000()
