@@ -207,7 +207,9 @@ void serveFile(Call &c, const QString &fsPath, qint64 size, const QString &conte
         return;
     }
     posix_fadvise(*fd, from, len, POSIX_FADV_SEQUENTIAL);
-    auto buf = std::make_shared<std::string>(size_t(1) << 20, '\0');
+    // No bigger than what is sent: a small file's download allocates (and
+    // clears) a few KiB, not a MiB.
+    auto buf = std::make_shared<std::string>(size_t(std::min<qint64>(len, qint64(1) << 20)), '\0');
     c.res.set_content_provider(
         size_t(len), contentType.toStdString(),
         [fd, buf, from](size_t off, size_t l, httplib::DataSink &sink) {

@@ -94,17 +94,27 @@ bool Store::migrate(QString *error)
 {
     exec(QStringLiteral("CREATE TABLE IF NOT EXISTS meta(k TEXT PRIMARY KEY, v TEXT)"));
     const int have = scalar(QStringLiteral("SELECT v FROM meta WHERE k='schema'")).toInt();
-    if (have >= 1)
-        return true;
-    for (const char *stmt : kSchema) {
+    auto step = [&](const QString &stmt) {
         bool ok = false;
-        exec(QString::fromLatin1(stmt), {}, &ok);
-        if (!ok) {
-            *error = QStringLiteral("schema step failed: %1").arg(QString::fromLatin1(stmt));
-            return false;
-        }
+        exec(stmt, {}, &ok);
+        if (!ok)
+            *error = QStringLiteral("schema step failed: %1").arg(stmt);
+        return ok;
+    };
+    if (have < 1) {
+        for (const char *stmt : kSchema)
+            if (!step(QString::fromLatin1(stmt)))
+                return false;
+        exec(QStringLiteral("INSERT OR REPLACE INTO meta(k, v) VALUES('schema', '1')"));
     }
-    exec(QStringLiteral("INSERT OR REPLACE INTO meta(k, v) VALUES('schema', '1')"));
+    if (have < 2) {
+        // The open acts: every block post asks for the largest block of the
+        // open uploads, and the act runner for the open acts by due time;
+        // without it both read every act ever made.
+        if (!step(QStringLiteral("CREATE INDEX IF NOT EXISTS acts_open ON acts(status, due)")))
+            return false;
+        exec(QStringLiteral("INSERT OR REPLACE INTO meta(k, v) VALUES('schema', '2')"));
+    }
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -111,7 +112,9 @@ private slots:
     void cleanupTestCase() { delete m_store; }
 
     // Rows of the log come back at start: paused when continuing is off (and
-    // start resumes them), running at once when it is on.
+    // start resumes them), running at once when it is on. A batch of small
+    // files among them goes up five at a time and comes back down through the
+    // download rows, byte for byte both ways; never more than five run.
     void restore_data()
     {
         QTest::addColumn<bool>("isContinue");
@@ -123,19 +126,38 @@ private slots:
         QFETCH(bool, isContinue);
         M_config::instance()->Normal_isContinue = isContinue;
         const QString tag = isContinue ? QStringLiteral("on") : QStringLiteral("off");
+        M_config::instance()->Transfer_threadcount_upload = 5;
+        M_config::instance()->Transfer_threadcount_download = 5;
         QList<M_db_file> list{uploadRecord(QStringLiteral("r1-%1.txt").arg(tag), "restored one"),
                               uploadRecord(QStringLiteral("r2-%1.txt").arg(tag), QByteArray(300000, 'r'))};
-        QCOMPARE(m_store->addFiles(list, 0, true), 2); // no page yet: nobody takes them now
+        constexpr int kBatch = 40;
+        QRandomGenerator gen(isContinue ? 7 : 8);
+        for (int i = 0; i < kBatch; ++i) {
+            // Each its own content: none completes as an instant upload.
+            QByteArray content(4096 + i, Qt::Uninitialized);
+            for (char &c : content)
+                c = char(gen.generate());
+            list << uploadRecord(QStringLiteral("b%1-%2.bin").arg(i).arg(tag), content);
+        }
+        const int total = list.size();
+        QCOMPARE(m_store->addFiles(list, 0, true), total); // no page yet: nobody takes them now
+        int mostUp = 0, mostDown = 0;
+        QMetaObject::Connection watchUp = connect(
+            VGlobalConnect::instance(), QOverload<int>::of(&VGlobalConnect::signalStartUpload), this,
+            [&] { mostUp = qMax(mostUp, VGlobalQueue::instance()->uploadWorking().size()); });
+        QMetaObject::Connection watchDown = connect(
+            VGlobalConnect::instance(), QOverload<int>::of(&VGlobalConnect::signalStartDownload), this,
+            [&] { mostDown = qMax(mostDown, VGlobalQueue::instance()->downloadWorking().size()); });
         QSignalSpy badge(VGlobalConnect::instance(), &VGlobalConnect::signalTaskChange);
         VChuanshuliebiao page(nullptr, m_store);
         page.resize(900, 500);
         page.show();
-        QCOMPARE(page.upTab()->totalCount(), 2);
+        QCOMPARE(page.upTab()->totalCount(), total);
         QVERIFY(!badge.isEmpty());
-        QCOMPARE(badge.last().at(0).toInt(), 2);
+        QCOMPARE(badge.last().at(0).toInt(), total);
         if (!isContinue) {
             page.upTab()->syncNow();
-            QCOMPARE(page.upTab()->rowCount(), 2);
+            QCOMPARE(page.upTab()->rowCount(), total);
             auto *row = qobject_cast<VChuanshuliebiao_item *>(page.upTab()->rowAt(0));
             QVERIFY(row);
             QCOMPARE(row->task()->status(), 0);
@@ -144,14 +166,39 @@ private slots:
             auto *start = page.findChild<QPushButton *>(QStringLiteral("pushButton_start"));
             start->click();
         }
-        QTRY_COMPARE_WITH_TIMEOUT(page.upTab()->totalCount(), 0, 60000);
-        QCOMPARE(page.doneTab()->totalCount(), 2);
-        for (const M_db_file &r : list)
-            QCOMPARE(m_server.stat(kFolder + r.filename).value(QStringLiteral("sha256")).toString().toLatin1(),
-                     sha(r.localpath));
+        QTRY_COMPARE_WITH_TIMEOUT(page.upTab()->totalCount(), 0, 120000);
+        QCOMPARE(page.doneTab()->totalCount(), total);
+        QList<M_db_file> downs;
+        for (const M_db_file &r : list) {
+            const QJsonObject st = m_server.stat(kFolder + r.filename);
+            QCOMPARE(st.value(QStringLiteral("sha256")).toString().toLatin1(), sha(r.localpath));
+            M_db_file d;
+            d.type = 1;
+            d.fileid = st.value(QStringLiteral("id")).toVariant().toString();
+            d.filename = r.filename;
+            d.localpath = m_dir.filePath(QStringLiteral("back-%1/").arg(tag) + r.filename);
+            d.filesize = r.filesize;
+            downs << d;
+        }
         QCOMPARE(badge.last().at(0).toInt(), 0);
         QCOMPARE(page.findChild<QPushButton *>(QStringLiteral("pushButton_done"))->text(),
-                 QStringLiteral("传输完成(2)"));
+                 QStringLiteral("传输完成(%1)").arg(total));
+        QCOMPARE(mostUp, 5);
+
+        emit VGlobalConnect::instance()->signalDbselfAddFiles(downs, 0, true);
+        QTRY_COMPARE_WITH_TIMEOUT(page.downTab()->totalCount(), 0, 120000);
+        QCOMPARE(page.doneTab()->totalCount(), 2 * total);
+        // Compared where each finished row says its file went.
+        QHash<QString, QString> saved;
+        for (const M_db_file &f : m_store->getDone())
+            if (f.type == 1)
+                saved.insert(f.fileid, f.localpath);
+        QCOMPARE(saved.size(), total);
+        for (int i = 0; i < total; ++i)
+            QCOMPARE(sha(saved.value(downs.at(i).fileid)), sha(list.at(i).localpath));
+        QCOMPARE(mostDown, 5);
+        disconnect(watchUp);
+        disconnect(watchDown);
     }
 
     // Two rows clash while the dialog is open: one dialog asks for both;

@@ -118,6 +118,16 @@ void db_self::reportError(const QString &text)
 
 bool db_self::initFileDb()
 {
+    if (!openKept(m_fileDb))
+        qCDebug(lcDbSelf) << "file.db opened per operation";
+    const bool ok = setUpFileDb();
+    if (!ok)
+        m_fileDb.close(); // an unusable file is not held
+    return ok;
+}
+
+bool db_self::setUpFileDb()
+{
     OpenDb open(m_fileDb);
     if (!open.ok()) {
         qCWarning(lcDbSelf) << "file.db does not open" << m_fileDb.lastError().text();

@@ -19,8 +19,8 @@ class QThreadPool;
 
 // The signed-in user's local store: the transfer log (file.db, one row per
 // upload or download and a small key-value table) and the backup log
-// (syn.db). Every operation opens its file, works in a transaction and
-// closes it again. Lives on the GUI thread; large batches of new transfer
+// (syn.db). Every operation works in a transaction; syn.db is opened and
+// closed per operation, file.db stays open for the store's life (db_open.h). Lives on the GUI thread; large batches of new transfer
 // rows are written on a thread of its own.
 class db_self : public QObject
 {
@@ -157,6 +157,7 @@ private:
                                  const QList<M_db_file> &list);
     int finishBatch(const Batch &b, int index, bool islast);
     bool initFileDb();
+    bool setUpFileDb();
     bool initSynDb();
     void upgradeFileDb(QSqlDatabase &db);
     QList<M_db_file> readList(const QString &sql, const QString &failText, bool resetStatus);
