@@ -222,7 +222,14 @@ void VChuanshuliebiao_item::showProgress()
 {
     const VTransferProgress &p = m_task->progress();
     const qint64 total = p.total() > 0 ? p.total() : m_task->record().filesize;
-    progressBar->setValue(m_task->status() == VTransferTask::Done ? 10000 : VTransferProgress::permyriad(p.done(), total));
+    const int value = m_task->status() == VTransferTask::Done ? 10000 : VTransferProgress::permyriad(p.done(), total);
+    if (progressBar->value() != value) {
+        // QProgressBar repaints at once on a large step; a row waits for the
+        // next paint like every other change.
+        progressBar->setUpdatesEnabled(false);
+        progressBar->setValue(value);
+        progressBar->setUpdatesEnabled(true);
+    }
     const QString done = p.done() > 0 ? VUtils::formatSize(p.done()) : QStringLiteral("0B");
     label->setText(QStringLiteral("%1 / %2").arg(done, total > 0 ? VUtils::formatSize(total) : QStringLiteral("0B")));
     const bool running = m_task->status() == VTransferTask::Uploading || m_task->status() == VTransferTask::Downloading;

@@ -91,23 +91,35 @@ void VChuanshuliebiao_pagedlist::scheduleSync()
 {
     if (m_syncPending)
         return;
+    // Changes that come fast (small transfers ending many a second) are
+    // gathered: the rows move and repaint once for all of them.
+    const qint64 since = m_lastSync.isValid() ? m_lastSync.elapsed() : kGatherMs;
+    runSync(int(qMax<qint64>(0, kGatherMs - since)));
+}
+
+void VChuanshuliebiao_pagedlist::runSync(int delayMs)
+{
     m_syncPending = true;
-    QTimer::singleShot(0, this, [this] {
+    QTimer::singleShot(delayMs, this, [this] {
+        if (!m_syncPending)
+            return; // done meanwhile by syncNow()
         m_syncPending = false;
         // A hundred new rows take tens of milliseconds: made a few a turn,
         // the first appear at once and the window keeps answering.
-        if (!sync(kTurnMs))
-            scheduleSync();
+        const bool complete = sync(kTurnMs);
+        if (!complete)
+            runSync(0);
     });
 }
 
 void VChuanshuliebiao_pagedlist::dropKey(quintptr key)
 {
+    // The row stays in place, inert (its task is gone or going), until the
+    // next rebuild takes it away with the others that left meanwhile.
     if (QWidget *w = m_rows.take(key)) {
         m_keys.remove(w);
-        m_layout->removeWidget(w);
-        w->hide();
-        w->deleteLater();
+        w->setEnabled(false);
+        m_gone << w;
     }
     m_order.removeAll(key);
     if (m_selected.remove(key))
@@ -125,6 +137,13 @@ bool VChuanshuliebiao_pagedlist::sync(int budgetMs)
 {
     QElapsedTimer clock;
     clock.start();
+    m_lastSync.start();
+    for (QWidget *w : qAsConst(m_gone)) {
+        m_layout->removeWidget(w);
+        w->hide();
+        w->deleteLater();
+    }
+    m_gone.clear();
     const int total = itemCount();
     const int pages = pageCount();
     m_page = qBound(1, m_page, pages);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -22,6 +23,8 @@ public:
     // Time given to making new rows per turn of the event loop when the list
     // changes (at least one row a turn).
     static constexpr int kTurnMs = 8;
+    // Rebuilds after a change follow each other at this distance at least.
+    static constexpr int kGatherMs = 100;
 
     explicit VChuanshuliebiao_pagedlist(QWidget *parent = nullptr);
 
@@ -47,10 +50,11 @@ protected:
     virtual int itemCount() const = 0;
     virtual quintptr keyAt(int index) const = 0;
     virtual QWidget *createRow(int index) = 0;
-    // Rows of the page are rebuilt at the next turn of the event loop, once
-    // for any number of changes.
+    // Rows of the page are rebuilt once for any number of changes: at the
+    // next turn of the event loop, or kGatherMs after the last rebuild.
     void scheduleSync();
-    // An entry left the list: its row goes at once (it may point at it).
+    // An entry left the list: its row stops counting at once and is taken
+    // away, inert meanwhile, at the next rebuild.
     void dropKey(quintptr key);
     void setEmptyText(const QString &text);
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -59,6 +63,7 @@ private:
     // Makes new rows for budgetMs at most (-1: all); false when the page is
     // not complete yet.
     bool sync(int budgetMs);
+    void runSync(int delayMs);
     void setRowSelected(QWidget *row, bool on);
     void select(quintptr key, Qt::KeyboardModifiers mods);
 
@@ -75,4 +80,7 @@ private:
     quintptr m_anchor = 0;
     int m_page = 1;
     bool m_syncPending = false;
+    QElapsedTimer m_lastSync;
+    // Rows whose entries left, taken away at the next rebuild.
+    QList<QWidget *> m_gone;
 };
