@@ -713,30 +713,24 @@ bool db_self::setOther(OtherKey key, const QString &value)
         return false;
     }
     m_fileDb.transaction();
-    bool ok = true;
-    bool present = false;
-    {
-        QSqlQuery sel(m_fileDb);
-        sel.prepare(QStringLiteral("select value from other where key =?"));
-        sel.addBindValue(name);
-        ok = sel.exec();
-        present = ok && sel.next();
-    }
-    if (ok && !present) {
+    // The write comes first: it takes the write lock (waiting for the store's
+    // writer thread if need be). A read first would hold a snapshot that a
+    // commit of that thread in between makes impossible to write from.
+    QSqlQuery up(m_fileDb);
+    up.prepare(QStringLiteral("update other set value = ? where key =?"));
+    up.addBindValue(enc);
+    up.addBindValue(name);
+    bool ok = up.exec();
+    if (ok && up.numRowsAffected() == 0) {
         QSqlQuery ins(m_fileDb);
-        ins.prepare(QStringLiteral("insert into other(key,value) values(?,'')"));
+        ins.prepare(QStringLiteral("insert into other(key,value) values(?,?)"));
         ins.addBindValue(name);
+        ins.addBindValue(enc);
         ok = ins.exec();
     }
-    if (ok) {
-        QSqlQuery up(m_fileDb);
-        up.prepare(QStringLiteral("update other set value = ? where key =?"));
-        up.addBindValue(enc);
-        up.addBindValue(name);
-        ok = up.exec();
-        if (!ok)
-            qCWarning(lcDbSelf) << "storing" << name << "failed" << up.lastError().text();
-    }
+    up.finish();
+    if (!ok)
+        qCWarning(lcDbSelf) << "storing" << name << "failed" << up.lastError().text();
     if (!ok || !m_fileDb.commit()) {
         qCWarning(lcDbSelf) << "storing" << name << "failed" << m_fileDb.lastError().text();
         m_fileDb.rollback();
