@@ -5,7 +5,9 @@
 //   files N KIB TOOL PAR...  N files of KIB KiB up and back down through the
 //                          rows, for each parallel count; files/s and SHA-256
 //                          checks, beside orvel-transfer's many-files mode (TOOL)
-//                          on other files of the same sizes in the same run
+//                          on other files of the same sizes in the same run;
+//                          ORVEL_BENCH_DELAY_MS=D delays every request to the
+//                          stand-in by D ms, as a distant server would
 //   big MIB TOOL           one MIB MiB file up and down through a row, and the
 //                          same with orvel-transfer (TOOL) in the same run
 //   stopall                stop-all of 5 + 5 running transfers, GUI stalls, and
@@ -238,6 +240,14 @@ int benchFiles(int n, int kib, const QString &tool, const QList<int> &parallels)
     Env env;
     if (!env.up(true))
         return 1;
+    const int delayMs = qEnvironmentVariableIntValue("ORVEL_BENCH_DELAY_MS");
+    if (delayMs > 0) {
+        // On loopback each request costs CPU only, which two cores run out of
+        // before five transfers overlap; a server some milliseconds away shows
+        // what running them side by side gains.
+        env.server->addFault(QStringLiteral("/"), QStringLiteral("delay"), delayMs);
+        out(QStringLiteral("every request delayed by %1 ms").arg(delayMs));
+    }
     M_config::instance()->Normal_isContinue = true;
     VTransferThrottle::upload()->setLimit(0);
     VTransferThrottle::download()->setLimit(0);
