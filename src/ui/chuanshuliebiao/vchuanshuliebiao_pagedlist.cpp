@@ -87,8 +87,12 @@ QWidget *VChuanshuliebiao_pagedlist::rowAt(int pageIndex) const
     return m_rows.value(m_order.value(pageIndex));
 }
 
-void VChuanshuliebiao_pagedlist::scheduleSync()
+void VChuanshuliebiao_pagedlist::scheduleSync(bool gather)
 {
+    if (!gather) {
+        runSync(0);
+        return;
+    }
     if (m_syncPending)
         return;
     // Changes that come fast (small transfers ending many a second) are

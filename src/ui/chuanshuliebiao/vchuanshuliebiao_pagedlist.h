@@ -51,8 +51,10 @@ protected:
     virtual quintptr keyAt(int index) const = 0;
     virtual QWidget *createRow(int index) = 0;
     // Rows of the page are rebuilt once for any number of changes: at the
-    // next turn of the event loop, or kGatherMs after the last rebuild.
-    void scheduleSync();
+    // next turn of the event loop, or kGatherMs after the last rebuild when
+    // gathering (entries that leave, finished ones that arrive). New
+    // transfers are shown at the next turn.
+    void scheduleSync(bool gather = true);
     // An entry left the list: its row stops counting at once and is taken
     // away, inert meanwhile, at the next rebuild.
     void dropKey(quintptr key);

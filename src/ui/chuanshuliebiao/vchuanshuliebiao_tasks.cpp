@@ -7,7 +7,7 @@ VChuanshuliebiao_tasks::VChuanshuliebiao_tasks(VTransferTaskList::Kind kind, db_
 {
     setEmptyText(kind == VTransferTaskList::Upload ? QStringLiteral("没有正在上传的文件")
                                                    : QStringLiteral("没有正在下载的文件"));
-    connect(m_list, &VTransferTaskList::signalInserted, this, [this] { scheduleSync(); });
+    connect(m_list, &VTransferTaskList::signalInserted, this, [this] { scheduleSync(false); });
     connect(m_list, &VTransferTaskList::signalRemoved, this,
             [this](int, VTransferTask *task) { dropKey(quintptr(task)); });
     connect(m_list, &VTransferTaskList::signalCountChanged, this,
