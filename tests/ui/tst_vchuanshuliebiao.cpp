@@ -263,7 +263,6 @@ private slots:
         M_config::instance()->Normal_isContinue = false;
         VChuanshuliebiao page(nullptr, m_store);
         page.resize(900, 600);
-        page.show();
         emit VGlobalConnect::instance()->signalStopUpload(); // rows wait for the user
         QList<M_db_file> list;
         for (int i = 0; i < 10000; ++i) {
@@ -276,6 +275,10 @@ private slots:
         }
         emit VGlobalConnect::instance()->signalDbselfAddFiles(list, 0, true);
         QCOMPARE(page.upTab()->totalCount(), 10000);
+        // Nobody sees the page yet: it makes its rows once it is shown.
+        QTest::qWait(300);
+        QCOMPARE(page.upTab()->rowCount(), 0);
+        page.show();
         QTRY_COMPARE(page.upTab()->rowCount(), 100);
         QCOMPARE(page.upTab()->pageCount(), 100);
         QCOMPARE(page.findChild<QPushButton *>(QStringLiteral("pushButton_up"))->text(), QStringLiteral("正在上传(999+)"));

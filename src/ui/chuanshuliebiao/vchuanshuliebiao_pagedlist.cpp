@@ -142,6 +142,10 @@ bool VChuanshuliebiao_pagedlist::sync(int budgetMs)
     QElapsedTimer clock;
     clock.start();
     m_lastSync.start();
+    // A list nobody sees (another tab, another page of the window) only lets
+    // go of rows; it makes its new ones when it is shown.
+    const bool make = budgetMs < 0 || isVisible();
+    m_stale = !make;
     for (QWidget *w : qAsConst(m_gone)) {
         m_layout->removeWidget(w);
         w->hide();
@@ -167,6 +171,8 @@ bool VChuanshuliebiao_pagedlist::sync(int budgetMs)
         const quintptr key = keyAt(i);
         QWidget *w = m_rows.take(key);
         if (!w) {
+            if (!make)
+                continue;
             if (budgetMs >= 0 && clock.elapsed() >= budgetMs) {
                 // Made at a later turn, in its place among the rows kept.
                 complete = false;
@@ -204,6 +210,13 @@ bool VChuanshuliebiao_pagedlist::sync(int budgetMs)
         m_order = order;
     }
     return complete;
+}
+
+void VChuanshuliebiao_pagedlist::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_stale)
+        scheduleSync(false);
 }
 
 void VChuanshuliebiao_pagedlist::setRowSelected(QWidget *row, bool on)

@@ -60,6 +60,7 @@ protected:
     void dropKey(quintptr key);
     void setEmptyText(const QString &text);
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     // Makes new rows for budgetMs at most (-1: all); false when the page is
@@ -82,6 +83,8 @@ private:
     quintptr m_anchor = 0;
     int m_page = 1;
     bool m_syncPending = false;
+    // Rows still to make once the list is shown.
+    bool m_stale = false;
     QElapsedTimer m_lastSync;
     // Rows whose entries left, taken away at the next rebuild.
     QList<QWidget *> m_gone;
