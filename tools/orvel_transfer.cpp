@@ -348,7 +348,8 @@ int main(int argc, char **argv)
         "  download --url URL --out PATH [--id ID] [--no-rename]\n"
         "  upload --server ROOT --user U --password P --file F --to SERVER_FOLDER [--block N "
         "--evtid E --upserver URL]\n"
-        "  many-upload --server ROOT --user U --password P --dir LOCAL_DIR --to SERVER_FOLDER [--parallel N]\n"
+        "  many-upload --server ROOT --user U --password P --dir LOCAL_DIR --to SERVER_FOLDER [--parallel N] "
+        "[--uptype N]\n"
         "  many-download --server ROOT --user U --password P --from SERVER_FOLDER --out LOCAL_DIR [--parallel N]"));
     p.addHelpOption();
     p.addPositionalArgument(QStringLiteral("command"), QStringLiteral("download or upload"));
@@ -363,7 +364,9 @@ int main(int argc, char **argv)
         {QStringLiteral("school"), QStringLiteral("School id (default: the first)."), QStringLiteral("ID")},
         {QStringLiteral("file"), QStringLiteral("Local file to upload."), QStringLiteral("F")},
         {QStringLiteral("to"), QStringLiteral("Server folder."), QStringLiteral("SERVER_FOLDER")},
-        {QStringLiteral("uptype"), QStringLiteral("1 replace (default), 2 rename."), QStringLiteral("N")},
+        {QStringLiteral("uptype"), QStringLiteral("A name already there: 1 replace (upload's default), 2 keep both; "
+                                                   "many-upload fails such files unless given."),
+         QStringLiteral("N")},
         {QStringLiteral("block"), QStringLiteral("Block to resume at (with --evtid and --upserver)."),
          QStringLiteral("N")},
         {QStringLiteral("evtid"), QStringLiteral("Upload event to resume."), QStringLiteral("E")},

@@ -18,6 +18,7 @@
 #include "transfer/vglobalconnect.h"
 #include "transfer/vtransfertask.h"
 #include "transfer/vtransfertasklist.h"
+#include "transfer/vuploadtask.h"
 
 namespace {
 
@@ -90,6 +91,9 @@ int runManyFiles(const QCommandLineParser &p, bool upload, const std::function<b
     store.connectHub();
     VTransferTaskList list(upload ? VTransferTaskList::Upload : VTransferTaskList::Download, &store);
 
+    // Names already in the folder: replaced (1) or kept beside (2) when asked
+    // for; otherwise nobody is there to answer the question, so they fail.
+    const int uptype = p.value(QStringLiteral("uptype")).toInt();
     QList<M_db_file> records;
     qint64 bytes = 0;
     QHash<QString, Entry> remote;
@@ -102,6 +106,8 @@ int runManyFiles(const QCommandLineParser &p, bool upload, const std::function<b
             r.localpath = fi.absoluteFilePath();
             r.serverpath = folder;
             r.filesize = fi.size();
+            if (uptype == M_db_file::uptype_replace || uptype == M_db_file::uptype_rename)
+                r.uptype = M_db_file::enum_uptype(uptype);
             bytes += fi.size();
             records << r;
         }
@@ -143,6 +149,18 @@ int runManyFiles(const QCommandLineParser &p, bool upload, const std::function<b
                 QMetaObject::invokeMethod(&loop, settled, Qt::QueuedConnection);
             });
         }
+    });
+    QObject::connect(&list, &VTransferTaskList::signalClashesChanged, &loop, [&] {
+        const QList<VUploadTask *> clashes = list.clashes();
+        if (clashes.isEmpty())
+            return;
+        for (VUploadTask *t : clashes) {
+            ++failed;
+            errors << QStringLiteral("%1: %2 (--uptype 1 replaces, 2 keeps both)")
+                          .arg(t->record().filename, t->clashMessage());
+        }
+        list.dismissClashes();
+        QMetaObject::invokeMethod(&loop, settled, Qt::QueuedConnection);
     });
     QElapsedTimer clock;
     clock.start();
